@@ -1,0 +1,38 @@
+# Entry points: make demo, make test. See README.md.
+SAN ?=
+BUILD_DIR := build$(if $(SAN),-$(SAN),)
+JOBS ?= 2
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps build test unit e2e shim demo bench fuzz format clean
+
+deps:
+	@scripts/install-deps
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELO_SANITIZE=$(SAN)
+
+build: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: deps build
+	scripts/run-tests $(BUILD_DIR)
+
+demo: deps build
+	scripts/run-demo $(BUILD_DIR)
+
+bench: deps build
+	$(BUILD_DIR)/wire_bench
+
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELO_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELO_SANITIZE=address
+	cmake --build build-fuzz -j $(JOBS) --target wire_fuzz
+	mkdir -p build-fuzz/corpus
+	build-fuzz/wire_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 build-fuzz/corpus fuzz/seeds
+
+format:
+	clang-format -i $$(git ls-files '*.cc' '*.h')
+
+clean:
+	rm -rf build build-* 

@@ -1,0 +1,86 @@
+// Application-level actions: About, Quit, the web inspector, and the processor alert.
+#include <gtk/gtk.h>
+#include <sys/stat.h>
+#include <webkit2/webkit2.h>
+
+#include <cstdlib>
+
+#include "launcher/app_state.h"
+#include "launcher/plist_source.h"
+#include "launcher/startup.h"
+#include "launcher/webview.h"
+#include "wire/handlers_core.h"
+#include "wire/link.h"
+
+namespace {
+
+constexpr const char* kDefaultCredits = "Made with kelojs \u2014 https://kelojs.dev";
+
+bool bundle_has_credits() {
+  if (g_bundle_path.empty()) return false;
+  for (const char* ext : {"html", "rtf", "rtfd"}) {
+    std::string path = g_bundle_path + "/Contents/Resources/Credits." + ext;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) return true;
+  }
+  return false;
+}
+
+std::string attribution() {
+  PlistFile plist(g_bundle_path.empty() ? "" : g_bundle_path + "/Contents/Info.plist");
+  SettingsInput in;
+  in.env = [](const char* name) -> const char* { return std::getenv(name); };
+  in.plist = [&plist](const char* key) { return plist.get(key); };
+  return read_attribution(in);
+}
+
+}  // namespace
+
+void kelo_show_about() {
+  if (g_about_to_app.load()) {
+    sock_write_line("MENU about");
+    return;
+  }
+  GtkWidget* dialog = gtk_about_dialog_new();
+  GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
+  gtk_about_dialog_set_program_name(about, g_app_name.c_str());
+  gtk_about_dialog_set_version(about, ("Version " + g_app_version).c_str());
+  if (!bundle_has_credits()) {
+    std::string credits = attribution();
+    gtk_about_dialog_set_comments(about, credits.empty() ? kDefaultCredits : credits.c_str());
+  }
+  if (GtkWindow* main = webview_window(g_w)) gtk_window_set_transient_for(GTK_WINDOW(dialog), main);
+  g_signal_connect(dialog, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
+  gtk_widget_show(dialog);
+}
+
+void kelo_do_quit() {
+  do_terminate(g_w, nullptr);
+}
+
+void kelo_open_inspector(WebKitWebView* view) {
+  if (!view) return;
+  WebKitWebInspector* inspector = webkit_web_view_get_inspector(view);
+  webkit_web_inspector_show(inspector);
+  webkit_web_inspector_detach(inspector);
+}
+
+void kelo_show_dev_tools() {
+  // Secondary windows join when the window registry exists; the main window is the fallback.
+  kelo_open_inspector(webview_web_view(g_w));
+}
+
+void show_arch_unsupported_alert() {
+  std::fputs("launcher: the backend cannot run on this processor\n", stderr);
+  if (!kelo_open_display()) return;
+  GtkWidget* dialog =
+      gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
+                             "This app cannot run on this processor");
+  gtk_message_dialog_format_secondary_text(
+      GTK_MESSAGE_DIALOG(dialog),
+      "Sorry \u2014 this app\u2019s backend was built for a different processor, so the app "
+      "can\u2019t start.");
+  gtk_window_set_title(GTK_WINDOW(dialog), g_app_name.c_str());
+  gtk_dialog_run(GTK_DIALOG(dialog));
+  gtk_widget_destroy(dialog);
+}

@@ -1,0 +1,147 @@
+// The launcher's entry point: settings, the backend link, the main window, the event loop.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "launcher/app_state.h"
+#include "launcher/bundle.h"
+#include "launcher/package_run.h"
+#include "launcher/plist_source.h"
+#include "launcher/startup.h"
+#include "launcher/unix_socket.h"
+#include "launcher/webview.h"
+#include "platform/main_loop.h"
+#include "wire/handlers_core.h"
+#include "wire/link.h"
+
+namespace {
+
+constexpr const char* kNoSession =
+    "kelojs: cannot create the webview window: no display-server session (SSH, CI, or a "
+    "sandbox that blocks the display server?).\n"
+    "kelojs: the app code is likely fine; run from a logged-in GUI session on this machine.\n";
+
+std::string exe_path() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return {};
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::optional<std::string> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+void connect_backend(const std::string& path) {
+  int fd = -1;
+  int err = unix_socket_open(path, fd, [](int s, const sockaddr_un& addr) {
+    return connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+  });
+  if (err != 0) {
+    std::fprintf(stderr, "launcher: cannot connect to %s: %s\n", path.c_str(), std::strerror(err));
+    std::exit(1);
+  }
+  sock_set_connected(fd);
+}
+
+void apply_settings(const PlistFile& plist) {
+  SettingsInput in;
+  in.env = [](const char* name) -> const char* { return std::getenv(name); };
+  in.plist = [&plist](const char* key) { return plist.get(key); };
+  in.read_file = read_file;
+  in.bundle_path = g_bundle_path;
+  const char* home = std::getenv("HOME");
+  in.home = home ? home : "";
+  g_settings = read_settings(in);
+
+  if (g_settings.accessory) {
+    g_accessory = true;
+    g_suppress_order_front = true;
+  }
+  if (g_settings.defer_show && !g_accessory) {
+    g_defer_show = true;
+    g_suppress_order_front = true;
+  }
+  if (g_settings.panel) webview_set_window_class("KeloPanel");
+  g_debug = g_settings.debug;
+  g_debug_open = g_settings.debug_open;
+}
+
+[[noreturn]] void finish() {
+  if (g_w) webview_destroy(g_w);
+  if (!g_sock_dir.empty()) {
+    unlink((g_sock_dir + "/app.sock").c_str());
+    rmdir(g_sock_dir.c_str());
+  }
+  std::fflush(nullptr);
+  _exit(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LaunchParams params;
+  for (int i = 0; i < argc; ++i)
+    g_own_argv_paths.insert(argv[i]);
+
+  std::string exe = exe_path();
+  g_bundle_path = bundle_path_for_exe(exe);
+  PlistFile plist(g_bundle_path.empty() ? "" : g_bundle_path + "/Contents/Info.plist");
+
+  bool package = wants_package_detection(argc, argv) && bundle_mode_setup(exe, plist, params);
+  if (!package) {
+    const char* nmw = std::getenv("KELOJS_NO_MAIN_WINDOW");
+    g_windowless = nmw && std::strcmp(nmw, "1") == 0;
+    if (argc < 3) {
+      std::fputs(usage_text(argv[0]).c_str(), stderr);
+      return 1;
+    }
+    params.url = argv[1];
+    params.sock_path = argv[2];
+    if (argc > 3) params.title = argv[3];
+    if (argc > 4) params.size = argv[4];
+    if (argc > 5) params.version = argv[5];
+  }
+  g_app_name = params.title;
+  if (!params.version.empty()) g_app_version = params.version;
+  int width = 960, height = 640;
+  parse_window_size(params.size, width, height);
+
+  if (!kelo_open_display()) {
+    std::fputs(kNoSession, stderr);
+    return 3;
+  }
+  if (!package) connect_backend(params.sock_path);
+
+  g_bundle_mode = package;
+  // Files and URLs the desktop opened the app with go out first, ahead of every other event.
+  if (package) send_open_urls(opened_args(argc, argv));
+  apply_settings(plist);
+  kelo_main_queue_install();
+
+  if (g_windowless) {
+    initialize_windowless_application();
+  } else if (!initialize_main_window(params.title, width, height, package)) {
+    return 1;
+  }
+
+  if (!g_windowless && !start_front_end(params.url)) {
+    std::fprintf(stderr, "launcher: cannot read %s\n", params.url.c_str());
+    return 1;
+  }
+
+  std::thread([] { sock_read_loop(launcher_handlers()); }).detach();
+  kelo_main_loop_run();
+  finish();
+}

@@ -1,0 +1,18 @@
+// The package run: an app bundle's launcher listens on a private socket and spawns the backend.
+#pragma once
+
+#include <string>
+
+class PlistFile;
+
+struct LaunchParams {
+  std::string url;
+  std::string sock_path;
+  std::string title = "kelojs";
+  std::string size = "960x640";
+  std::string version;
+};
+
+// Detects a package run and, when it is one, scrubs the environment, listens on the private
+// socket and spawns the backend. False means: continue as a development run.
+bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist, LaunchParams& out);

@@ -1,0 +1,18 @@
+// The folder a local page may read from.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Removes ".", "..", empty components and any trailing slash of an absolute path.
+std::string standardize_path(const std::string& path);
+
+// The read-access root for a local HTML file: its folder, or the folder above when that holds
+// a folder named "shared"; narrowed or widened to the configured read-access folder when one is
+// set. is_dir answers whether a folder exists. The answer is a folder path without a trailing
+// slash ("/" for the root).
+std::string kelo_read_access_path(const std::string& file_path, const std::string& read_access,
+                                  const std::function<bool(const std::string&)>& is_dir);
+
+// file:// URL of a folder (with a trailing slash), percent-encoding what a URL path cannot hold.
+std::string directory_file_url(const std::string& dir);

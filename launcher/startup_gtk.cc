@@ -1,0 +1,129 @@
+#include <gtk/gtk.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <webkit2/webkit2.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "launcher/app_state.h"
+#include "launcher/open_urls.h"
+#include "launcher/read_access.h"
+#include "launcher/startup.h"
+#include "launcher/webview.h"
+#include "platform/gobj.h"
+#include "wire/link.h"
+
+bool kelo_open_display() {
+  const char* x = std::getenv("DISPLAY");
+  const char* wl = std::getenv("WAYLAND_DISPLAY");
+  if ((!x || !*x) && (!wl || !*wl)) return false;
+  gdk_set_allowed_backends("x11,*");
+  return gtk_init_check(nullptr, nullptr);
+}
+
+bool initialize_main_window(const std::string& title, int width, int height, bool) {
+  g_w = webview_create(g_debug, nullptr);
+  if (!g_w) {
+    std::fputs("launcher: failed to create webview\n", stderr);
+    return false;
+  }
+  GtkWindow* window = webview_window(g_w);
+  WebKitWebView* view = webview_web_view(g_w);
+  if (!g_settings.icon.empty())
+    gtk_window_set_icon_from_file(window, g_settings.icon.c_str(), nullptr);
+  if (g_accessory) {
+    gtk_window_set_skip_taskbar_hint(window, TRUE);
+    gtk_window_set_skip_pager_hint(window, TRUE);
+  }
+  webview_set_title(g_w, title.c_str());
+  webview_set_size(g_w, width, height, WEBVIEW_HINT_NONE);
+  if (width > 0 && height > 0) gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  if (!g_settings.user_agent.empty()) {
+    webkit_settings_set_user_agent(webkit_web_view_get_settings(view),
+                                   g_settings.user_agent.c_str());
+  }
+  kelo_show_window(window);
+  return true;
+}
+
+bool load_html_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  if (WebKitWebView* view = webview_web_view(g_w)) {
+    char resolved[PATH_MAX];
+    std::string abs = realpath(path.c_str(), resolved) ? resolved : path;
+    auto is_dir = [](const std::string& p) {
+      struct stat st;
+      return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    };
+    g_read_access_root = kelo_read_access_path(abs, g_settings.read_access, is_dir);
+    GCharPtr uri(g_filename_to_uri(abs.c_str(), nullptr, nullptr));
+    webkit_web_view_load_uri(view, uri.get());
+    return true;
+  }
+  std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  webview_set_html(g_w, html.c_str());
+  return true;
+}
+
+void initialize_windowless_application() {
+  g_suppress_order_front = false;
+}
+
+bool start_front_end(const std::string& url) {
+  if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) {
+    webview_navigate(g_w, url.c_str());
+  } else {
+    g_html_path = url;
+    if (!load_html_file(url)) return false;
+  }
+  if (g_suppress_order_front) {
+    gtk_widget_hide(GTK_WIDGET(webview_window(g_w)));
+    g_suppress_order_front = false;
+  }
+  if (g_defer_show) schedule_deferred_show();
+  if (g_debug_open) {
+    g_idle_add(
+        [](gpointer) -> gboolean {
+          kelo_open_inspector(webview_web_view(g_w));
+          return G_SOURCE_REMOVE;
+        },
+        nullptr);
+  }
+  return true;
+}
+
+namespace {
+guint g_defer_source = 0;
+
+gboolean deferred_show(gpointer) {
+  g_defer_source = 0;
+  if (g_defer_show && g_w) {
+    g_defer_show = false;
+    gtk_window_present(webview_window(g_w));
+  }
+  return G_SOURCE_REMOVE;
+}
+}  // namespace
+
+void schedule_deferred_show() {
+  g_defer_source = g_timeout_add(3000, deferred_show, nullptr);
+}
+
+void cancel_deferred_show() {
+  g_defer_show = false;
+}
+
+void send_open_urls(const std::vector<std::string>& args) {
+  if (args.empty()) return;
+  char cwd[PATH_MAX];
+  std::string dir = getcwd(cwd, sizeof cwd) ? cwd : "/";
+  std::vector<OpenItem> items;
+  for (const std::string& arg : args)
+    items.push_back(classify_open_arg(arg, dir));
+  for (const std::string& line : open_event_lines(items))
+    sock_write_line(line);
+}

@@ -1,0 +1,93 @@
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+#include "launcher/app_state.h"
+#include "launcher/webview.h"
+
+struct kelo_webview {
+  GtkWidget* window = nullptr;  // owned by GTK's toplevel list until destroyed
+  WebKitWebView* view = nullptr;
+};
+
+namespace {
+std::string g_window_class;
+}
+
+void webview_set_window_class(const char* name) {
+  g_window_class = name ? name : "";
+}
+
+void kelo_show_window(GtkWindow* window) {
+  if (g_suppress_order_front) return;
+  gtk_window_present(window);
+}
+
+webview_t webview_create(bool debug, void* parent) {
+  auto* w = new kelo_webview;
+  w->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  if (!w->window) {
+    delete w;
+    return nullptr;
+  }
+  if (parent) gtk_window_set_transient_for(GTK_WINDOW(w->window), GTK_WINDOW(parent));
+  if (g_window_class == "KeloPanel") {
+    GtkWindow* win = GTK_WINDOW(w->window);
+    gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_UTILITY);
+    gtk_window_set_focus_on_map(win, FALSE);
+    gtk_window_set_accept_focus(win, TRUE);
+    gtk_window_set_skip_taskbar_hint(win, TRUE);
+    gtk_window_set_skip_pager_hint(win, TRUE);
+  }
+  w->view = WEBKIT_WEB_VIEW(webkit_web_view_new());
+  WebKitSettings* settings = webkit_web_view_get_settings(w->view);
+  webkit_settings_set_enable_developer_extras(settings, debug);
+  webkit_settings_set_javascript_can_access_clipboard(settings, TRUE);
+  gtk_container_add(GTK_CONTAINER(w->window), GTK_WIDGET(w->view));
+  gtk_window_set_default_size(GTK_WINDOW(w->window), 800, 600);
+  gtk_widget_show(GTK_WIDGET(w->view));
+  gtk_widget_grab_focus(GTK_WIDGET(w->view));
+  return w;
+}
+
+void webview_destroy(webview_t w) {
+  if (!w) return;
+  if (w->window) gtk_widget_destroy(w->window);
+  delete w;
+}
+
+void webview_set_title(webview_t w, const char* title) {
+  gtk_window_set_title(GTK_WINDOW(w->window), title);
+}
+
+void webview_set_size(webview_t w, int width, int height, webview_hint) {
+  if (width <= 0 || height <= 0) return;
+  GtkWindow* win = GTK_WINDOW(w->window);
+  // The web view is the window's only child, so the window's content size is the page's.
+  if (gtk_widget_get_realized(w->window)) {
+    gtk_window_resize(win, width, height);
+  } else {
+    gtk_window_set_default_size(win, width, height);
+  }
+}
+
+void webview_navigate(webview_t w, const char* url) {
+  webkit_web_view_load_uri(w->view, url);
+}
+
+void webview_set_html(webview_t w, const char* html) {
+  webkit_web_view_load_html(w->view, html, nullptr);
+}
+
+void* webview_get_native_handle(webview_t w, webview_native_handle_kind kind) {
+  return kind == WEBVIEW_NATIVE_HANDLE_KIND_UI_WINDOW ? static_cast<void*>(w->window)
+                                                      : static_cast<void*>(w->view);
+}
+
+GtkWindow* webview_window(webview_t w) {
+  return w ? GTK_WINDOW(w->window) : nullptr;
+}
+WebKitWebView* webview_web_view(webview_t w) {
+  return w ? w->view : nullptr;
+}

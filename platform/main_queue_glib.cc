@@ -1,0 +1,71 @@
+// Wire handlers reach the main thread through one FIFO drained by one GLib source, so they run
+// in wire order.
+#include <glib.h>
+
+#include <deque>
+#include <mutex>
+
+#include "platform/main_loop.h"
+#include "wire/main_queue.h"
+
+namespace {
+
+class GlibMainQueue final : public MainQueue {
+ public:
+  void post(TaskPtr task) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.push_back(std::move(task));
+    if (!scheduled_) {
+      scheduled_ = true;
+      // Always a new source, also when posting from the main thread: a handler never runs
+      // inside the code that queued it.
+      GSource* source = g_idle_source_new();
+      g_source_set_priority(source, G_PRIORITY_DEFAULT);
+      g_source_set_callback(source, &GlibMainQueue::drain, this, nullptr);
+      g_source_attach(source, nullptr);
+      g_source_unref(source);
+    }
+  }
+
+ private:
+  static gboolean drain(gpointer self_ptr) {
+    auto* self = static_cast<GlibMainQueue*>(self_ptr);
+    // A bounded batch per turn keeps the loop responsive under a flood of lines.
+    for (int i = 0; i < 256; ++i) {
+      TaskPtr task;
+      {
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        if (self->tasks_.empty()) {
+          self->scheduled_ = false;
+          return G_SOURCE_REMOVE;
+        }
+        task = std::move(self->tasks_.front());
+        self->tasks_.pop_front();
+      }
+      task->run();
+    }
+    return G_SOURCE_CONTINUE;
+  }
+
+  std::mutex mutex_;
+  std::deque<TaskPtr> tasks_;
+  bool scheduled_ = false;
+};
+
+GMainLoop* g_loop = nullptr;
+
+}  // namespace
+
+void kelo_main_queue_install() {
+  static GlibMainQueue queue;
+  g_main_queue = &queue;
+}
+
+void kelo_main_loop_run() {
+  g_loop = g_main_loop_new(nullptr, FALSE);
+  g_main_loop_run(g_loop);
+}
+
+void kelo_main_loop_quit() {
+  if (g_loop) g_main_loop_quit(g_loop);
+}

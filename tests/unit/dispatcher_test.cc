@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "tests/unit/wire_fixture.h"
+#include "wire/dispatcher.h"
+
+using Lines = std::vector<std::string>;
+
+TEST(Recognise, FollowsTableOrderAndMatchKinds) {
+  EXPECT_EQ(recognise("AUDIOTAP STOP").verb, Verb::AudioTapStop);
+  EXPECT_EQ(recognise("AUDIOTAP 1 app 0 0").verb, Verb::AudioTap);
+  EXPECT_EQ(recognise("AUDIOFILTERSET x").verb, Verb::AudioFilterSet);
+  EXPECT_EQ(recognise("AUDIOFILTERS").verb, Verb::AudioFilters);
+  EXPECT_EQ(recognise("AUDIOFILTERS a").verb, Verb::AudioFilters);
+  EXPECT_EQ(recognise("AUDIOFILTERSX").verb, Verb::None);
+  EXPECT_EQ(recognise("SHARE x").verb, Verb::Share);
+  EXPECT_EQ(recognise("SHARE@w x").verb, Verb::Share);
+  EXPECT_EQ(recognise("SHAREX").verb, Verb::None);
+  EXPECT_EQ(recognise("SHARE").verb, Verb::None);
+  EXPECT_EQ(recognise("EVAL").verb, Verb::None);
+  EXPECT_EQ(recognise("EVALx").verb, Verb::None);
+  EXPECT_EQ(recognise("EVAL x").verb, Verb::Eval);
+  EXPECT_EQ(recognise("SIZE@w 1 2").verb, Verb::SizeAt);
+  EXPECT_EQ(recognise("TITLE@w t").verb, Verb::TitleAt);
+  EXPECT_EQ(recognise("DRAGWIN").verb, Verb::DragWin);
+  EXPECT_EQ(recognise("DRAGWIN@x").verb, Verb::DragWin);
+  EXPECT_EQ(recognise("DRAGWIN x").verb, Verb::None);
+  EXPECT_EQ(recognise("MENUBEGIN").verb, Verb::MenuBegin);
+  EXPECT_EQ(recognise("MENUBEGIN@").verb, Verb::MenuBeginAt);
+  EXPECT_EQ(recognise("MENUBEGINX").verb, Verb::None);
+  EXPECT_EQ(recognise("NOWPLAYING").verb, Verb::NowPlaying);
+  EXPECT_EQ(recognise("NOWPLAYINGX").verb, Verb::None);
+  EXPECT_EQ(recognise("SAYSTOP").verb, Verb::SayStop);
+  EXPECT_EQ(recognise("SAY 1 a\tb\t1").verb, Verb::Say);
+  EXPECT_EQ(recognise("PRINT").verb, Verb::Print);
+  EXPECT_EQ(recognise("PRINT@w").verb, Verb::PrintAt);
+  EXPECT_EQ(recognise("PRINT ").verb, Verb::None);
+  EXPECT_EQ(recognise("QUIT").verb, Verb::Quit);
+  EXPECT_EQ(recognise("QUIT ").verb, Verb::None);
+  EXPECT_EQ(recognise("quit").verb, Verb::None);
+  EXPECT_EQ(recognise("").verb, Verb::None);
+  EXPECT_EQ(recognise("\xc3\xa9").verb, Verb::None);
+  EXPECT_EQ(recognise("ATTENTION").verb, Verb::Attention);
+  EXPECT_EQ(recognise("AITOOLRESULT 3 x").verb, Verb::AiToolResult);
+  EXPECT_EQ(recognise("AI gen 4").verb, Verb::Ai);
+}
+
+class DispatcherTest : public WireTest {};
+
+TEST_F(DispatcherTest, CoreCommandsBuildTheirRecords) {
+  Dispatcher d(logging_handlers());
+  EXPECT_EQ(run(d, {"TITLE Inbox \\n raw", "TITLE@side Side", "TITLE@nospace"}),
+            (Lines{"title|Inbox \\n raw", "title_win|side|Side"}));
+  EXPECT_EQ(run(d, {"SIZE 800", "SIZE@w 800", "SIZE@w", "SIZE x", "SIZE 0 600", "SIZE@w 1 2 3"}),
+            (Lines{"size|main|800x640", "size|w|800x400", "size|main|960x640", "size|main|0x600",
+                   "size|w|1x2"}));
+  EXPECT_EQ(run(d, {"RET main:7 0 {\"a\":1}", "RET q12 3 [1, 2]", "RET main:7", "RET main:7 0"}),
+            (Lines{"reply|main:7|0|{\"a\":1}", "reply|q12|3|[1, 2]"}));
+  EXPECT_EQ(run(d, {"EVAL a\\nb", "EVAL@* x()", "EVAL@w", "EVAL"}),
+            (Lines{"eval|main|a\nb", "eval|*|x()"}));
+  EXPECT_EQ(run(d, {"RELOAD", "RELOAD now", "QUIT", "QUITX"}), (Lines{"reload", "terminate"}));
+}
+
+TEST_F(DispatcherTest, AboutHookIsSetOnTheReaderThread) {
+  Dispatcher d(logging_handlers());
+  EXPECT_TRUE(run(d, {"ABOUTHOOK 1"}).empty());
+  EXPECT_TRUE(g_about_to_app.load());
+  run(d, {"ABOUTHOOK 0"});
+  EXPECT_FALSE(g_about_to_app.load());
+  run(d, {"ABOUTHOOK 11"});
+  EXPECT_FALSE(g_about_to_app.load());
+}
+
+TEST_F(DispatcherTest, UnbuiltRowsAndBlockLinesDoNotReachLaterVerbs) {
+  Dispatcher d(logging_handlers());
+  EXPECT_TRUE(run(d, {"WINOPEN a\tb", "GET 1 battery", "ITEM x", "SEP", "SUBEND", "", "\r",
+                      "HKREG 1 cmd+k"})
+                  .empty());
+}
+
+TEST_F(DispatcherTest, BlockFraming) {
+  Dispatcher d(logging_handlers());
+  d.decode("SUB outside");
+  EXPECT_EQ(d.open_submenus(), 0);
+  d.decode("MENUBEGIN@");
+  EXPECT_TRUE(d.in_menu_block());
+  EXPECT_EQ(d.menu_block_win(), "");
+  d.decode("MENUBEGIN@side");
+  EXPECT_EQ(d.menu_block_win(), "side");
+  d.decode("SUB a");
+  d.decode("SUB b");
+  d.decode("SUBEND");
+  EXPECT_EQ(d.open_submenus(), 1);
+  d.decode("TRAYBEGIN");  // every BEGIN resets the shared item stack
+  EXPECT_EQ(d.open_submenus(), 0);
+  EXPECT_TRUE(d.in_menu_block());
+  EXPECT_TRUE(d.in_tray_block());
+  d.decode("MENUEND");
+  EXPECT_FALSE(d.in_menu_block());
+  d.decode("TRAYEND");
+  d.decode("SUBEND");
+  EXPECT_FALSE(d.in_tray_block());
+  EXPECT_EQ(d.open_submenus(), 0);
+  d.decode("CTXBEGIN");
+  EXPECT_TRUE(d.in_ctx_block());
+  d.decode("CTXEND");
+  EXPECT_FALSE(d.in_ctx_block());
+}

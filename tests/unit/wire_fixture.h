@@ -1,0 +1,84 @@
+// A main queue that records tasks, and handlers that log what they receive, for tests of the
+// dispatcher and the reader loop.
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "wire/dispatcher.h"
+
+class RecordingQueue final : public MainQueue {
+ public:
+  void post(TaskPtr task) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.push_back(std::move(task));
+  }
+  // Runs what was queued, in order, on the calling thread.
+  void run_all() {
+    for (;;) {
+      TaskPtr t;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (tasks_.empty()) return;
+        t = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      t->run();
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<TaskPtr> tasks_;
+};
+
+// Every handler appends one line describing its record.
+inline std::vector<std::string>& handled() {
+  static std::vector<std::string> log;
+  return log;
+}
+
+inline const Handlers& logging_handlers() {
+  static const Handlers h = [] {
+    Handlers x;
+    x.reply = [](webview_t, std::unique_ptr<ReplyReq> r) {
+      handled().push_back("reply|" + r->call_id + "|" + std::to_string(r->status) + "|" + r->json);
+    };
+    x.eval_win = [](webview_t, std::unique_ptr<EvalReq> r) {
+      handled().push_back("eval|" + r->win + "|" + r->text);
+    };
+    x.title_win = [](webview_t, std::unique_ptr<EvalReq> r) {
+      handled().push_back("title_win|" + r->win + "|" + r->text);
+    };
+    x.title = [](webview_t, std::unique_ptr<std::string> t) { handled().push_back("title|" + *t); };
+    x.size = [](webview_t, std::unique_ptr<SizeReq> r) {
+      handled().push_back("size|" + r->win + "|" + std::to_string(r->width) + "x" +
+                          std::to_string(r->height));
+    };
+    x.reload = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("reload"); };
+    x.terminate = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("terminate"); };
+    return x;
+  }();
+  return h;
+}
+
+class WireTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    handled().clear();
+    g_main_queue = &queue_;
+  }
+  void TearDown() override { g_main_queue = nullptr; }
+  // Decodes lines with a fresh parser and runs the handlers.
+  std::vector<std::string> run(Dispatcher& d, std::initializer_list<std::string> lines) {
+    handled().clear();
+    for (const auto& l : lines)
+      d.decode(l);
+    queue_.run_all();
+    return handled();
+  }
+
+  RecordingQueue queue_;
+};

@@ -1,0 +1,308 @@
+#include "wire/dispatcher.h"
+
+#include <array>
+#include <cstdio>
+
+#include "wire/text.h"
+
+std::atomic<bool> g_about_to_app{false};
+
+namespace {
+
+enum class Match : uint8_t {
+  Prefix,        // the line begins with the verb text
+  Exact,         // the line is the verb text
+  ExactOrBlank,  // the verb alone, or the verb and a blank
+  AtOrBlank,     // the verb and then "@" or a blank
+  ExactOrAt,     // the verb alone, or the verb and then "@"
+};
+
+struct Row {
+  std::string_view text;
+  Match match;
+  Verb verb;
+};
+
+// The command table in recognition order: the first row that matches wins.
+constexpr Row kRows[] = {
+    {"RET ", Match::Prefix, Verb::Ret},
+    {"EVAL", Match::AtOrBlank, Verb::Eval},
+    {"TITLE@", Match::Prefix, Verb::TitleAt},
+    {"TITLE ", Match::Prefix, Verb::Title},
+    {"SIZE@", Match::Prefix, Verb::SizeAt},
+    {"SIZE ", Match::Prefix, Verb::Size},
+    {"WINOPEN ", Match::Prefix, Verb::WinOpen},
+    {"WINCLOSE ", Match::Prefix, Verb::WinClose},
+    {"DLG ", Match::Prefix, Verb::Dlg},
+    {"NAVR ", Match::Prefix, Verb::Navr},
+    {"POPUPR ", Match::Prefix, Verb::Popupr},
+    {"FIND ", Match::Prefix, Verb::Find},
+    {"STOPFIND ", Match::Prefix, Verb::StopFind},
+    {"MENUBEGIN", Match::Exact, Verb::MenuBegin},
+    {"MENUBEGIN@", Match::Prefix, Verb::MenuBeginAt},
+    {"MENURESET@", Match::Prefix, Verb::MenuReset},
+    {"MENU ", Match::Prefix, Verb::Menu},
+    {"MENUROLE ", Match::Prefix, Verb::MenuRole},
+    {"ROLEITEM ", Match::Prefix, Verb::RoleItem},
+    {"ITEM ", Match::Prefix, Verb::Item},
+    {"SEP", Match::Exact, Verb::Sep},
+    {"SUB ", Match::Prefix, Verb::Sub},
+    {"SUBEND", Match::Exact, Verb::SubEnd},
+    {"MENUEND", Match::Exact, Verb::MenuEnd},
+    {"TRAYBEGIN", Match::Prefix, Verb::TrayBegin},
+    {"TRAYEND", Match::Exact, Verb::TrayEnd},
+    {"TRAYREMOVE", Match::Exact, Verb::TrayRemove},
+    {"WINOP@", Match::Prefix, Verb::WinopAt},
+    {"WINOP ", Match::Prefix, Verb::Winop},
+    {"CTXBEGIN", Match::Exact, Verb::CtxBegin},
+    {"CTXEND", Match::Exact, Verb::CtxEnd},
+    {"CTXCLEAR", Match::Exact, Verb::CtxClear},
+    {"CTXSUPPRESS ", Match::Prefix, Verb::CtxSuppress},
+    {"ABOUTHOOK ", Match::Prefix, Verb::AboutHook},
+    {"HKREG ", Match::Prefix, Verb::HkReg},
+    {"HKUNREG ", Match::Prefix, Verb::HkUnreg},
+    {"AUDIOTAP STOP", Match::Prefix, Verb::AudioTapStop},
+    {"AUDIOTAP ", Match::Prefix, Verb::AudioTap},
+    {"AUDIOFILTERSET ", Match::Prefix, Verb::AudioFilterSet},
+    {"AUDIOFILTERS", Match::ExactOrBlank, Verb::AudioFilters},
+    {"AUDIOBALANCE", Match::Prefix, Verb::AudioBalance},
+    {"MENUUPD", Match::AtOrBlank, Verb::MenuUpd},
+    {"GET ", Match::Prefix, Verb::Get},
+    {"NOTIFY ", Match::Prefix, Verb::Notify},
+    {"CHROME", Match::AtOrBlank, Verb::Chrome},
+    {"DRAGWIN", Match::ExactOrAt, Verb::DragWin},
+    {"RESIZEWIN", Match::AtOrBlank, Verb::ResizeWin},
+    {"CLIPWRITE ", Match::Prefix, Verb::ClipWrite},
+    {"CLIPWATCH ", Match::Prefix, Verb::ClipWatch},
+    {"DRAGOUT", Match::AtOrBlank, Verb::DragOut},
+    {"KEYSTROKE ", Match::Prefix, Verb::Keystroke},
+    {"PERMCHK ", Match::Prefix, Verb::PermChk},
+    {"PERMREQ ", Match::Prefix, Verb::PermReq},
+    {"SHELL ", Match::Prefix, Verb::Shell},
+    {"LOGIN ", Match::Prefix, Verb::Login},
+    {"POWER ", Match::Prefix, Verb::Power},
+    {"SOUND ", Match::Prefix, Verb::Sound},
+    {"SHARE", Match::AtOrBlank, Verb::Share},
+    {"NOWPLAYING", Match::ExactOrBlank, Verb::NowPlaying},
+    {"SAY ", Match::Prefix, Verb::Say},
+    {"RECORD ", Match::Prefix, Verb::Record},
+    {"WINCTRL ", Match::Prefix, Verb::WinCtrl},
+    {"SAYSTOP", Match::Exact, Verb::SayStop},
+    {"VOICES ", Match::Prefix, Verb::Voices},
+    {"PICKCOLOR ", Match::Prefix, Verb::PickColor},
+    {"OCR ", Match::Prefix, Verb::Ocr},
+    {"THUMB ", Match::Prefix, Verb::Thumb},
+    {"SECRET ", Match::Prefix, Verb::Secret},
+    {"AUTH ", Match::Prefix, Verb::Auth},
+    {"OSA ", Match::Prefix, Verb::Osa},
+    {"QUICKLOOK", Match::ExactOrBlank, Verb::QuickLook},
+    {"CAPTURE ", Match::Prefix, Verb::Capture},
+    {"BADGE", Match::ExactOrBlank, Verb::Badge},
+    {"ATTENTION", Match::Prefix, Verb::Attention},
+    {"PROGRESS", Match::Prefix, Verb::Progress},
+    {"PDF ", Match::Prefix, Verb::Pdf},
+    {"PDF@", Match::Prefix, Verb::PdfAt},
+    {"APPICON", Match::ExactOrBlank, Verb::AppIcon},
+    {"COOKIES ", Match::Prefix, Verb::Cookies},
+    {"SPOTLIGHT ", Match::Prefix, Verb::Spotlight},
+    {"AI ", Match::Prefix, Verb::Ai},
+    {"AITOOLRESULT ", Match::Prefix, Verb::AiToolResult},
+    {"PRINT", Match::Exact, Verb::Print},
+    {"PRINT@", Match::Prefix, Verb::PrintAt},
+    {"RELOAD", Match::Exact, Verb::Reload},
+    {"QUIT", Match::Exact, Verb::Quit},
+};
+
+bool matches(const Row& row, std::string_view line) {
+  if (line.size() < row.text.size() || line.compare(0, row.text.size(), row.text) != 0) {
+    return false;
+  }
+  bool alone = line.size() == row.text.size();
+  char next = alone ? '\0' : line[row.text.size()];
+  switch (row.match) {
+    case Match::Prefix:
+      return true;
+    case Match::Exact:
+      return alone;
+    case Match::ExactOrBlank:
+      return alone || next == ' ';
+    case Match::AtOrBlank:
+      return !alone && (next == '@' || next == ' ');
+    case Match::ExactOrAt:
+      return alone || next == '@';
+  }
+  return false;
+}
+
+// Rows grouped by their first byte, each group in table order, so a line is compared only
+// with the verbs it can begin.
+struct Index {
+  std::array<std::array<uint8_t, 16>, 128> rows{};
+  std::array<uint8_t, 128> count{};
+  constexpr Index() {
+    for (size_t i = 0; i < std::size(kRows); ++i) {
+      auto first = static_cast<unsigned char>(kRows[i].text[0]);
+      rows[first][count[first]++] = static_cast<uint8_t>(i);
+    }
+  }
+};
+constexpr Index kIndex;
+
+// Cuts the token that ends at the next blank; false when there is no blank.
+bool take_token(std::string_view& rest, std::string_view& token) {
+  size_t blank = rest.find(' ');
+  if (blank == std::string_view::npos) return false;
+  token = rest.substr(0, blank);
+  rest.remove_prefix(blank + 1);
+  return true;
+}
+
+}  // namespace
+
+Recognised recognise(std::string_view line) {
+  if (line.empty()) return {};
+  auto first = static_cast<unsigned char>(line[0]);
+  if (first >= 128) return {};
+  for (uint8_t k = 0; k < kIndex.count[first]; ++k) {
+    const Row& row = kRows[kIndex.rows[first][k]];
+    if (matches(row, line)) return {row.verb, row.text.size()};
+  }
+  return {};
+}
+
+void Dispatcher::decode(std::string_view line) {
+  Recognised r = recognise(line);
+  std::string_view rest = line.substr(r.after);
+  switch (r.verb) {
+    case Verb::Ret:
+      decode_ret(rest);
+      break;
+    case Verb::Eval:
+      decode_eval(line, r.after);
+      break;
+    case Verb::TitleAt:
+      decode_title_at(rest);
+      break;
+    case Verb::Title:
+      send(h_.title, std::make_unique<std::string>(rest));
+      break;
+    case Verb::SizeAt: {
+      std::string_view win;
+      if (take_token(rest, win)) decode_size(rest, std::string(win), 600, 400);
+      break;
+    }
+    case Verb::Size:
+      decode_size(rest, "main", 960, 640);
+      break;
+    case Verb::AboutHook:
+      g_about_to_app.store(rest == "1");
+      break;
+    case Verb::Reload:
+      send(h_.reload, std::make_unique<NoArgs>());
+      break;
+    case Verb::Quit:
+      send(h_.terminate, std::make_unique<NoArgs>());
+      break;
+    case Verb::MenuBegin:
+    case Verb::MenuBeginAt:
+    case Verb::Menu:
+    case Verb::MenuRole:
+    case Verb::RoleItem:
+    case Verb::Item:
+    case Verb::Sep:
+    case Verb::Sub:
+    case Verb::SubEnd:
+    case Verb::MenuEnd:
+    case Verb::TrayBegin:
+    case Verb::TrayEnd:
+    case Verb::CtxBegin:
+    case Verb::CtxEnd:
+      decode_block(r.verb, line, r.after);
+      break;
+    default:
+      // Recognised, but the subsystem that decides it is not part of this launcher yet: the
+      // line is dropped here so that it cannot reach a later verb.
+      break;
+  }
+}
+
+void Dispatcher::decode_ret(std::string_view rest) {
+  std::string_view call_id, status;
+  if (!take_token(rest, call_id) || !take_token(rest, status)) return;
+  auto rec = std::make_unique<ReplyReq>();
+  rec->call_id = call_id;
+  rec->status = wire_atoi(status);
+  rec->json = rest;
+  send(h_.reply, std::move(rec));
+}
+
+void Dispatcher::decode_eval(std::string_view line, size_t after) {
+  std::string_view rest = line.substr(after + 1);
+  std::string_view win = "main";
+  if (line[after] == '@' && !take_token(rest, win)) return;
+  auto rec = std::make_unique<EvalReq>();
+  rec->win = win;
+  rec->text = wire_unescape(rest);
+  send(h_.eval_win, std::move(rec));
+}
+
+void Dispatcher::decode_title_at(std::string_view rest) {
+  std::string_view win;
+  if (!take_token(rest, win)) return;
+  auto rec = std::make_unique<EvalReq>();
+  rec->win = win;
+  rec->text = rest;
+  send(h_.title_win, std::move(rec));
+}
+
+void Dispatcher::decode_size(std::string_view rest, std::string win, int width, int height) {
+  std::string text(rest);
+  std::sscanf(text.c_str(), "%d %d", &width, &height);
+  auto rec = std::make_unique<SizeReq>();
+  rec->win = std::move(win);
+  rec->width = width;
+  rec->height = height;
+  send(h_.size, std::move(rec));
+}
+
+// Block framing. The items a block collects are decided by the menu and tray subsystems; until
+// those are part of the launcher the framing keeps its state and the collected items are
+// dropped at the block's end.
+void Dispatcher::decode_block(Verb verb, std::string_view line, size_t after) {
+  switch (verb) {
+    case Verb::MenuBegin:
+    case Verb::MenuBeginAt:
+      menu_win_ = verb == Verb::MenuBeginAt ? std::string(line.substr(after)) : std::string();
+      reset_items();
+      in_menu_ = true;
+      break;
+    case Verb::MenuEnd:
+      open_subs_ = 0;
+      in_menu_ = false;
+      break;
+    case Verb::TrayBegin:
+      reset_items();
+      in_tray_ = true;
+      break;
+    case Verb::TrayEnd:
+      in_tray_ = false;
+      open_subs_ = 0;
+      break;
+    case Verb::CtxBegin:
+      reset_items();
+      in_ctx_ = true;
+      break;
+    case Verb::CtxEnd:
+      in_ctx_ = false;
+      open_subs_ = 0;
+      break;
+    case Verb::Sub:
+      if (in_block()) ++open_subs_;
+      break;
+    case Verb::SubEnd:
+      if (in_block() && open_subs_ > 0) --open_subs_;
+      break;
+    default:  // MENU, MENUROLE, ROLEITEM, ITEM, SEP: items of the current block
+      break;
+  }
+}

@@ -1,0 +1,161 @@
+// Decodes wire lines from the backend into request records and hands them, with their
+// handlers, to the main thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "wire/main_queue.h"
+#include "wire/requests.h"
+
+// Every command verb, in the order lines are recognised.
+enum class Verb : uint8_t {
+  None,
+  Ret,
+  Eval,
+  TitleAt,
+  Title,
+  SizeAt,
+  Size,
+  WinOpen,
+  WinClose,
+  Dlg,
+  Navr,
+  Popupr,
+  Find,
+  StopFind,
+  MenuBegin,
+  MenuBeginAt,
+  MenuReset,
+  Menu,
+  MenuRole,
+  RoleItem,
+  Item,
+  Sep,
+  Sub,
+  SubEnd,
+  MenuEnd,
+  TrayBegin,
+  TrayEnd,
+  TrayRemove,
+  WinopAt,
+  Winop,
+  CtxBegin,
+  CtxEnd,
+  CtxClear,
+  CtxSuppress,
+  AboutHook,
+  HkReg,
+  HkUnreg,
+  AudioTapStop,
+  AudioTap,
+  AudioFilterSet,
+  AudioFilters,
+  AudioBalance,
+  MenuUpd,
+  Get,
+  Notify,
+  Chrome,
+  DragWin,
+  ResizeWin,
+  ClipWrite,
+  ClipWatch,
+  DragOut,
+  Keystroke,
+  PermChk,
+  PermReq,
+  Shell,
+  Login,
+  Power,
+  Sound,
+  Share,
+  NowPlaying,
+  Say,
+  Record,
+  WinCtrl,
+  SayStop,
+  Voices,
+  PickColor,
+  Ocr,
+  Thumb,
+  Secret,
+  Auth,
+  Osa,
+  QuickLook,
+  Capture,
+  Badge,
+  Attention,
+  Progress,
+  Pdf,
+  PdfAt,
+  AppIcon,
+  Cookies,
+  Spotlight,
+  Ai,
+  AiToolResult,
+  Print,
+  PrintAt,
+  Reload,
+  Quit,
+};
+
+struct Recognised {
+  Verb verb = Verb::None;
+  size_t after = 0;  // offset of the first byte after the verb text
+};
+
+// The first command whose verb the line carries, by the rules of the command table.
+Recognised recognise(std::string_view line);
+
+// Handlers of the commands that are built. A null handler means the command is recognised and
+// its lines are dropped.
+struct Handlers {
+  Handler<ReplyReq> reply = nullptr;     // RET
+  Handler<EvalReq> eval_win = nullptr;   // EVAL, EVAL@
+  Handler<EvalReq> title_win = nullptr;  // TITLE@
+  Handler<std::string> title = nullptr;  // TITLE
+  Handler<SizeReq> size = nullptr;       // SIZE, SIZE@
+  Handler<NoArgs> reload = nullptr;      // RELOAD
+  Handler<NoArgs> terminate = nullptr;   // QUIT, and the end of the wire
+};
+
+// Set by ABOUTHOOK on the reader thread; read by the About action.
+extern std::atomic<bool> g_about_to_app;
+
+// The reader thread's parser: block state plus the handler table.
+class Dispatcher {
+ public:
+  explicit Dispatcher(const Handlers& handlers) : h_(handlers) {}
+
+  void decode(std::string_view line);
+
+  bool in_menu_block() const { return in_menu_; }
+  bool in_tray_block() const { return in_tray_; }
+  bool in_ctx_block() const { return in_ctx_; }
+  const std::string& menu_block_win() const { return menu_win_; }
+  int open_submenus() const { return open_subs_; }
+
+ private:
+  template <class R>
+  void send(Handler<R> fn, std::unique_ptr<R> rec) {
+    if (fn) launcher_dispatch(fn, std::move(rec));
+  }
+  void reset_items() { open_subs_ = 0; }
+  bool in_block() const { return in_menu_ || in_tray_ || in_ctx_; }
+
+  void decode_ret(std::string_view rest);
+  void decode_eval(std::string_view line, size_t after);
+  void decode_title_at(std::string_view rest);
+  void decode_size(std::string_view rest, std::string win, int width, int height);
+  void decode_block(Verb verb, std::string_view line, size_t after);
+
+  const Handlers& h_;
+  bool in_menu_ = false;
+  bool in_tray_ = false;
+  bool in_ctx_ = false;
+  std::string menu_win_;
+  int open_subs_ = 0;
+};

@@ -1,0 +1,117 @@
+#include "wire/text.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void json_escape_to(std::string& out, std::string_view text) {
+  out.reserve(out.size() + text.size() + 2);
+  out.push_back('"');
+  for (unsigned char c : text) {
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+std::string json_escape(std::string_view text) {
+  std::string out;
+  json_escape_to(out, text);
+  return out;
+}
+
+std::string wire_escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string wire_unescape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c != '\\' || i + 1 == text.size()) {
+      out.push_back(c);
+      continue;
+    }
+    char next = text[++i];
+    switch (next) {
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case 'r':
+        out.push_back('\r');
+        break;
+      default:
+        out.push_back(next);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> split_tabs(std::string_view text) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = text.find('\t', start);
+    if (tab == std::string_view::npos) {
+      fields.emplace_back(text.substr(start));
+      return fields;
+    }
+    fields.emplace_back(text.substr(start, tab - start));
+    start = tab + 1;
+  }
+}
+
+int wire_atoi(std::string_view text) {
+  // atoi needs a terminated string; a copy of a short field is cheap.
+  return std::atoi(std::string(text).c_str());
+}
+
+double wire_atof(std::string_view text) {
+  return std::atof(std::string(text).c_str());
+}

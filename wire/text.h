@@ -1,0 +1,25 @@
+// Text helpers shared by every line the launcher reads or writes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A JSON string literal (with its quotes). Control bytes become escapes; bytes from 0x7F up,
+// and so UTF-8 sequences, pass unchanged.
+std::string json_escape(std::string_view text);
+// Appends json_escape(text) to out.
+void json_escape_to(std::string& out, std::string_view text);
+
+// Free text inside a wire field: backslash, LF, TAB and CR become two-byte escapes.
+std::string wire_escape(std::string_view text);
+// Reverses wire_escape; a backslash before any other byte yields that byte, a trailing
+// backslash is kept.
+std::string wire_unescape(std::string_view text);
+
+// Splits at every TAB; N tabs give N + 1 fields, empty ones included.
+std::vector<std::string> split_tabs(std::string_view text);
+
+// C atoi/atof semantics (leading blanks, optional sign, no digits gives 0) on a view.
+int wire_atoi(std::string_view text);
+double wire_atof(std::string_view text);
