@@ -7,9 +7,10 @@ Used as a library by the end-to-end tests (``Desktop``) and from the shell:
     tests/desktop/start [options]             start one in the background, print its exports
     tests/desktop/stop [STATE-DIR]            stop the one started by ``start``
 
-Options: ``--server xvfb`` (the only one so far; the layout leaves room for an Xorg server
-with the dummy driver for multi-monitor cases) and ``--screen WxHxDEPTH`` (default
-1920x1080x24).
+Options: ``--server xvfb`` (default: one fixed screen) or ``--server xorg-dummy`` (Xorg with
+the dummy video driver: RandR outputs DUMMY0 to DUMMY15 that ``xrandr`` switches on and off
+at run time, seen by GDK as monitors that come and go), and ``--screen WxHxDEPTH`` (default
+1920x1080x24; with xorg-dummy the mode of DUMMY0, which must be one the driver offers).
 
 The desktop never touches the caller's own display: the X server picks a display number
 that is free (``-displayfd``), and every XDG directory of the session lives in a private
@@ -31,6 +32,37 @@ import time
 from Xlib import X, display as xdisplay, error as xerror
 
 DEFAULT_SCREEN = "1920x1080x24"
+SERVERS = ("xvfb", "xorg-dummy")
+
+# Xorg with the dummy driver. The virtual screen leaves room for more monitors beside DUMMY0.
+_XORG_DUMMY_CONF = """\
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 512000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth {depth}
+  SubSection "Display"
+    Depth {depth}
+    Modes "{mode}"
+    Virtual 8192 4096
+  EndSubSection
+EndSection
+"""
 START_TIMEOUT = float(os.environ.get("KELOJS_DESKTOP_TIMEOUT", "20"))
 STOP_TIMEOUT = 5.0
 
@@ -71,8 +103,9 @@ class Desktop:
     """One test desktop. start() brings it up, stop() takes it down; env holds its variables."""
 
     def __init__(self, server="xvfb", screen=DEFAULT_SCREEN):
-        if server not in ("xvfb",):
-            raise DesktopError("unknown X server kind %r (known: xvfb)" % server)
+        if server not in SERVERS:
+            raise DesktopError("unknown X server kind %r (known: %s)"
+                               % (server, ", ".join(SERVERS)))
         self.server = server
         self.screen = screen
         self.state_dir = None
@@ -161,14 +194,28 @@ class Desktop:
             return ""
         return ("; its log ends:\n" + text) if text else ""
 
+    def _x_server_argv(self, ready_fd):
+        common = ["-displayfd", str(ready_fd), "-nolisten", "tcp", "-noreset"]
+        if self.server == "xvfb":
+            return ["Xvfb", "-screen", "0", self.screen, "+extension", "RANDR"] + common
+        width, height, depth = self.screen.split("x")
+        conf = self._path("xorg.conf")
+        with open(conf, "w") as f:
+            f.write(_XORG_DUMMY_CONF.format(mode="%sx%s" % (width, height), depth=depth))
+        os.mkdir(self._path("xorg.conf.d"))
+        return ["Xorg", "-config", conf, "-configdir", self._path("xorg.conf.d"),
+                "-logfile", self._path("logs", "xorg-server.log"),
+                "-novtswitch", "-sharevts", "-keeptty"] + common
+
+    def xrandr(self, *args):
+        """Runs xrandr on this desktop (switching dummy outputs on and off, for instance)."""
+        return subprocess.run(["xrandr"] + list(args), env=self.child_env(), check=True,
+                              stdout=subprocess.PIPE, text=True).stdout
+
     def _start_x_server(self):
         rfd, wfd = os.pipe()
         try:
-            width_height_depth = self.screen
-            proc = self._spawn("xserver", [
-                "Xvfb", "-displayfd", str(wfd), "-screen", "0", width_height_depth,
-                "-nolisten", "tcp", "-noreset", "+extension", "RANDR",
-            ], pass_fds=(wfd,))
+            proc = self._spawn("xserver", self._x_server_argv(wfd), pass_fds=(wfd,))
             os.close(wfd)
             wfd = -1
             number = self._read_line_from(rfd, proc, "xserver")
@@ -382,7 +429,7 @@ def main(argv=None):
     sub = parser.add_subparsers(dest="action", required=True)
     for name in ("run", "start"):
         p = sub.add_parser(name)
-        p.add_argument("--server", default="xvfb", choices=["xvfb"])
+        p.add_argument("--server", default="xvfb", choices=SERVERS)
         p.add_argument("--screen", default=DEFAULT_SCREEN, help="WxHxDEPTH of the screen")
         if name == "run":
             p.add_argument("command", nargs=argparse.REMAINDER)

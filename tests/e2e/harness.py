@@ -239,6 +239,14 @@ class LauncherRun:
             return f.read().decode("utf-8", "replace")
 
     @property
+    def messages(self):
+        """The launcher's own lines on stderr ("launcher: ", "kelojs: ", "usage: "), without
+        what libraries print there (GLib, GTK, EGL warnings), joined as printed."""
+        own = ("launcher: ", "kelojs: ", "usage: ")
+        return "".join(line for line in self.stderr.splitlines(keepends=True)
+                       if line.startswith(own))
+
+    @property
     def running(self):
         return self.proc.poll() is None
 
@@ -280,7 +288,8 @@ def launcher_env(base, extra=None, unset=()):
 
 FAKE_TJS = r'''#!{python}
 # Fake backend runtime of a package run: records how it was started, connects to the
-# launcher's socket and hands the connection to the test through the relay socket.
+# launcher's socket and hands the connection to the test through the relay socket (or, when
+# told to hang up, closes it at once).
 import json, os, socket, sys
 record = {{"argv": sys.argv, "env": dict(os.environ), "cwd": os.getcwd()}}
 with open({record!r} + ".part", "w") as f:
@@ -288,6 +297,8 @@ with open({record!r} + ".part", "w") as f:
 os.rename({record!r} + ".part", {record!r})
 wire = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
 wire.connect(os.environ["KELOJS_SOCKET"])
+if {hang_up!r}:
+    sys.exit(0)
 relay = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
 relay.connect({relay!r})
 socket.send_fds(relay, [b"W"], [wire.fileno()])
@@ -295,10 +306,14 @@ socket.send_fds(relay, [b"W"], [wire.fileno()])
 
 
 class Bundle:
-    """An app bundle `Name.app` with a copy of the launcher and a fake `tjs` beside it."""
+    """An app bundle `Name.app` with a copy of the launcher and a fake `tjs` beside it.
+
+    tjs="relay": the fake tjs hands its wire to `self.backend`, a FakeBackend;
+    tjs="hang-up": it connects and closes the connection at once; tjs=None: no tjs at all.
+    """
 
     def __init__(self, root, launcher, name="Demo App", plist=None, index_html=None,
-                 fake_tjs=True):
+                 tjs="relay"):
         self.root = os.path.realpath(root)
         self.path = os.path.join(self.root, name + ".app")
         self.macos = os.path.join(self.path, "Contents", "MacOS")
@@ -324,11 +339,13 @@ class Bundle:
         self.tjs = os.path.join(self.macos, "tjs")
         self.record_path = os.path.join(self.root, "tjs-record.json")
         self.backend = None
-        if fake_tjs:
-            self.backend = FakeBackend(os.path.join(self.root, "relay.sock"), relay=True)
+        if tjs is not None:
+            relay = os.path.join(self.root, "relay.sock")
+            if tjs == "relay":
+                self.backend = FakeBackend(relay, relay=True)
             with open(self.tjs, "w") as f:
                 f.write(FAKE_TJS.format(python=sys.executable, record=self.record_path,
-                                        relay=self.backend.path))
+                                        relay=relay, hang_up=(tjs == "hang-up")))
             os.chmod(self.tjs, 0o755)
 
     def tjs_record(self, timeout=WINDOW):

@@ -89,7 +89,7 @@ def test_a_bundle_without_a_front_end_is_a_development_run(bundle, launch, tmp):
     tmpdir = _tmpdir_for_launcher(tmp)
     run = launch(exe=app.exe, env={"TMPDIR": tmpdir})
     assert run.wait_exit(STEP) == 1
-    assert run.stderr.startswith("usage: ")
+    assert run.messages.startswith("usage: ")
     assert _socket_dirs(tmpdir) == []
 
 
@@ -105,3 +105,21 @@ def test_two_arguments_inside_a_bundle_make_a_development_run(bundle, launch, ba
     assert not app.backend.connected
     b.send("QUIT")
     assert run.wait_exit(STEP) == 0
+
+
+def test_a_backend_that_cannot_be_spawned_ends_the_run(bundle, launch, tmp):
+    app = bundle(name="No Runtime", tjs=None)
+    run = launch(exe=app.exe, env={"TMPDIR": _tmpdir_for_launcher(tmp)})
+    assert run.wait_exit(STEP) == 1
+    assert run.messages == ("launcher: cannot spawn backend: No such file or directory\n"
+                          "usage: %s <html-file-or-url> <socket-path> [title] [WxH]\n" % app.exe)
+
+
+def test_a_backend_that_hangs_up_at_once_ends_the_run_cleanly(bundle, launch, tmp):
+    # The opened file waits in the queue and is written to a connection already closed.
+    app = bundle(name="Hang Up", tjs="hang-up")
+    tmpdir = _tmpdir_for_launcher(tmp)
+    run = launch("--open", os.path.join(tmp, "any.txt"), exe=app.exe, env={"TMPDIR": tmpdir})
+    app.tjs_record()
+    assert run.wait_exit(WINDOW) == 0, run.describe()
+    assert _socket_dirs(tmpdir) == []

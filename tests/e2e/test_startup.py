@@ -21,7 +21,7 @@ def usage(argv0):
 def test_fewer_than_two_arguments_print_usage_and_exit_1(launch, launcher_bin, args):
     run = launch(*args)
     assert run.wait_exit(STEP) == 1
-    assert run.stderr == usage(launcher_bin)
+    assert run.messages == usage(launcher_bin)
 
 
 def _unused_display():
@@ -54,21 +54,21 @@ def test_without_a_display_the_launcher_explains_and_exits_3(launch, backend, pa
     run = launch(page, b.path, env=env,
                  unset=[v for v in ("DISPLAY", "WAYLAND_DISPLAY") if v not in env])
     assert run.wait_exit(STEP) == 3
-    assert run.stderr == NO_DISPLAY
+    assert run.messages == NO_DISPLAY
     assert not b.connected
 
 
 def test_usage_is_checked_before_the_display(launch, launcher_bin):
     run = launch("page.html", unset=("DISPLAY", "WAYLAND_DISPLAY"))
     assert run.wait_exit(STEP) == 1
-    assert run.stderr == usage(launcher_bin)
+    assert run.messages == usage(launcher_bin)
 
 
 def test_nothing_listening_is_a_connect_failure(launch, page, tmp):
     missing = os.path.join(tmp, "nobody.sock")
     run = launch(page, missing)
     assert run.wait_exit(WINDOW) == 1
-    assert run.stderr == "launcher: cannot connect to %s: No such file or directory\n" % missing
+    assert run.messages == "launcher: cannot connect to %s: No such file or directory\n" % missing
 
     # A socket file whose backend has gone away.
     stale = os.path.join(tmp, "stale.sock")
@@ -77,7 +77,7 @@ def test_nothing_listening_is_a_connect_failure(launch, page, tmp):
     s.close()
     run = launch(page, stale)
     assert run.wait_exit(WINDOW) == 1
-    assert run.stderr == "launcher: cannot connect to %s: Connection refused\n" % stale
+    assert run.messages == "launcher: cannot connect to %s: Connection refused\n" % stale
 
 
 def _path_of_length(tmp, length):
@@ -99,4 +99,12 @@ def test_longest_socket_path_connects_and_a_longer_one_is_refused(launch, backen
     too_long = _path_of_length(tmp, 108)
     run = launch(page, too_long)
     assert run.wait_exit(WINDOW) == 1
-    assert run.stderr == "launcher: cannot connect to %s: File name too long\n" % too_long
+    assert run.messages == "launcher: cannot connect to %s: File name too long\n" % too_long
+
+
+def test_a_local_page_that_cannot_be_read_ends_the_run(launch, backend, tmp):
+    b = backend()
+    missing = os.path.join(tmp, "missing.html")
+    run = launch(missing, b.path)
+    assert run.wait_exit(WINDOW) == 1
+    assert run.messages == "launcher: cannot read %s\n" % missing
