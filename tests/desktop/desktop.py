@@ -182,8 +182,12 @@ class Desktop:
             elif proc.poll() is not None:
                 break
         if not data.endswith(b"\n"):
+            try:
+                status = proc.wait(STOP_TIMEOUT)  # it closed its end: it is ending
+            except subprocess.TimeoutExpired:
+                status = "still running"
             raise DesktopError("%s exited (status %s) before it was ready%s"
-                               % (name, proc.poll(), self._log_tail(name)))
+                               % (name, status, self._log_tail(name)))
         return data.decode().strip()
 
     def _log_tail(self, name):
@@ -212,17 +216,22 @@ class Desktop:
         return subprocess.run(["xrandr"] + list(args), env=self.child_env(), check=True,
                               stdout=subprocess.PIPE, text=True).stdout
 
-    def _start_x_server(self):
+    def _spawn_until_ready(self, name, make_argv):
+        """Starts a server that reports readiness by writing one line to a descriptor it is
+        given (make_argv(fd) builds its command line) and returns that line."""
         rfd, wfd = os.pipe()
         try:
-            proc = self._spawn("xserver", self._x_server_argv(wfd), pass_fds=(wfd,))
+            proc = self._spawn(name, make_argv(wfd), pass_fds=(wfd,))
             os.close(wfd)
             wfd = -1
-            number = self._read_line_from(rfd, proc, "xserver")
+            return self._read_line_from(rfd, proc, name)
         finally:
             os.close(rfd)
             if wfd >= 0:
                 os.close(wfd)
+
+    def _start_x_server(self):
+        number = self._spawn_until_ready("xserver", self._x_server_argv)
         self.display = ":" + number
         self.env["DISPLAY"] = self.display
         # -displayfd reports the number once the server accepts connections; check anyway.
@@ -232,19 +241,9 @@ class Desktop:
 
     def _start_session_bus(self):
         address = "unix:path=" + self._path("runtime", "bus")
-        rfd, wfd = os.pipe()
-        try:
-            proc = self._spawn("dbus", [
-                "dbus-daemon", "--session", "--nofork", "--nopidfile", "--nosyslog",
-                "--address=" + address, "--print-address=%d" % wfd,
-            ], pass_fds=(wfd,))
-            os.close(wfd)
-            wfd = -1
-            printed = self._read_line_from(rfd, proc, "dbus")
-        finally:
-            os.close(rfd)
-            if wfd >= 0:
-                os.close(wfd)
+        printed = self._spawn_until_ready("dbus", lambda fd: [
+            "dbus-daemon", "--session", "--nofork", "--nopidfile", "--nosyslog",
+            "--address=" + address, "--print-address=%d" % fd])
         self.env["DBUS_SESSION_BUS_ADDRESS"] = printed or address
 
     def _start_window_manager(self):
