@@ -1,0 +1,125 @@
+"""Package runs: the launcher as the executable of an app bundle spawns its backend."""
+
+import json
+import os
+import re
+import stat
+import urllib.parse
+
+import pytest
+
+from harness import STEP, WINDOW
+
+
+def _tmpdir_for_launcher(tmp):
+    path = os.path.join(tmp, "t")
+    os.mkdir(path)
+    return path
+
+
+def _socket_dirs(tmpdir):
+    return sorted(n for n in os.listdir(tmpdir) if n.startswith("kelojs-"))
+
+
+@pytest.mark.parametrize("end", ["quit", "close"])
+def test_backend_is_spawned_with_a_private_socket_and_a_clean_environment(
+        bundle, launch, x11, probe, tmp, end):
+    app = bundle(name="Demo App", plist={"KelojsUrl": probe.url, "KelojsWindowSize": "700x500"})
+    tmpdir = _tmpdir_for_launcher(tmp)
+    run = launch(exe=app.exe, env={
+        "TMPDIR": tmpdir,
+        "KELOJS_SOCKET": "/nowhere/else.sock",
+        "KELOJS_DEBUG": "1",
+        "KELOJS_UA": "leaked",
+        "KELOJS_NO_MAIN_WINDOW": "1",
+        "KELOJS_NOTIF_DEBUG": "1",
+        "KELOTEST_MARK": "passed on",
+    })
+
+    record = app.tjs_record()
+    assert record["argv"] == [os.path.join(app.macos, "tjs"), "run",
+                              os.path.join(app.path, "Contents/Resources/app/entry.js")]
+    sock_path = record["env"].get("KELOJS_SOCKET", "")
+    sock_dir = os.path.dirname(sock_path)
+    assert os.path.basename(sock_path) == "app.sock"
+    assert os.path.dirname(sock_dir) == tmpdir
+    assert re.fullmatch(r"kelojs-.{6}", os.path.basename(sock_dir)), sock_dir
+    assert stat.S_IMODE(os.stat(sock_dir).st_mode) == 0o700
+    kelojs_vars = {k: v for k, v in record["env"].items() if k.startswith("KELOJS_")}
+    assert kelojs_vars == {"KELOJS_SOCKET": sock_path, "KELOJS_NOTIF_DEBUG": "1"}
+    assert record["env"].get("KELOTEST_MARK") == "passed on"
+
+    # The bundle's settings hold: its name, its window size, its front-end URL.
+    app.backend.wait_connected(WINDOW, run)
+    win = x11.wait_window(run, title="Demo App")
+    probe.wait_size(700, 500, WINDOW)
+    assert x11.geometry(win).width == 700
+
+    if end == "quit":
+        app.backend.send("QUIT")
+    else:
+        app.backend.close_wire()
+    assert run.wait_exit(STEP) == 0
+    assert _socket_dirs(tmpdir) == []
+
+
+def test_opened_urls_and_files_are_the_first_lines_the_backend_gets(bundle, launch, x11, tmp):
+    app = bundle(name="Opener")
+    notes = os.path.join(tmp, "notes.txt")
+    spaced = os.path.join(tmp, "two words é.txt")
+    for path in (notes, spaced):
+        with open(path, "w") as f:
+            f.write("x\n")
+    spaced_url = "file://" + urllib.parse.quote(spaced)
+
+    run = launch("--open", notes, "https://example.com/a?b=1", spaced_url,
+                 "kelo-test://open/x", exe=app.exe, env={"TMPDIR": _tmpdir_for_launcher(tmp)})
+    first = app.backend.wait_lines(3, WINDOW)
+    assert first[:2] == ["OPENURL https://example.com/a?b=1", "OPENURL kelo-test://open/x"]
+    assert first[2].startswith("OPENFILES ")
+    assert json.loads(first[2][len("OPENFILES "):]) == [notes, spaced]
+    # The packaged front end is loaded in the main window, titled with the bundle's name.
+    x11.wait_window(run, title="Opener")
+    app.backend.send("QUIT")
+    assert run.wait_exit(STEP) == 0
+
+
+def test_a_bundle_without_a_front_end_is_a_development_run(bundle, launch, tmp):
+    app = bundle(name="Empty", index_html=None)
+    tmpdir = _tmpdir_for_launcher(tmp)
+    run = launch(exe=app.exe, env={"TMPDIR": tmpdir})
+    assert run.wait_exit(STEP) == 1
+    assert run.messages.startswith("usage: ")
+    assert _socket_dirs(tmpdir) == []
+
+
+def test_two_arguments_inside_a_bundle_make_a_development_run(bundle, launch, backend, page,
+                                                              tmp):
+    app = bundle(name="Dev Inside")
+    tmpdir = _tmpdir_for_launcher(tmp)
+    b = backend()
+    run = launch(page, b.path, exe=app.exe, env={"TMPDIR": tmpdir})
+    b.wait_connected(WINDOW, run)
+    # A package run would have made its socket directory before connecting anywhere.
+    assert _socket_dirs(tmpdir) == []
+    assert not app.backend.connected
+    b.send("QUIT")
+    assert run.wait_exit(STEP) == 0
+
+
+def test_a_backend_that_cannot_be_spawned_ends_the_run(bundle, launch, tmp):
+    app = bundle(name="No Runtime", tjs=None)
+    run = launch(exe=app.exe, env={"TMPDIR": _tmpdir_for_launcher(tmp)})
+    assert run.wait_exit(STEP) == 1
+    assert run.messages == ("launcher: cannot spawn backend: No such file or directory\n"
+                          "usage: %s <html-file-or-url> <socket-path> [title] [WxH]\n" % app.exe)
+
+
+def test_a_backend_that_hangs_up_at_once_ends_the_run_cleanly(bundle, launch, tmp):
+    # The opened file waits in the queue and is written to a connection already closed.
+    app = bundle(name="Hang Up", tjs="hang-up")
+    tmpdir = _tmpdir_for_launcher(tmp)
+    run = launch("--open", os.path.join(tmp, "any.txt"), exe=app.exe, env={"TMPDIR": tmpdir})
+    app.tjs_record()
+    assert run.wait_exit(WINDOW) == 0, run.describe()
+    assert _socket_dirs(tmpdir) == []

@@ -1,0 +1,144 @@
+"""X11 helpers of the end-to-end tests: find a process's windows and read what the window
+manager and the X server know about them (EWMH properties, geometry)."""
+
+from collections import namedtuple
+
+from Xlib import X, Xatom, display as xdisplay, error as xerror
+
+from harness import STEP, WINDOW, wait_for
+
+Rect = namedtuple("Rect", "x y width height")
+
+_GONE = (xerror.BadWindow, xerror.BadDrawable, xerror.BadMatch)
+
+
+class X11:
+    """One connection to the test desktop's X server."""
+
+    def __init__(self, display_name):
+        self.d = xdisplay.Display(display_name)
+        self.root = self.d.screen().root
+        self._atoms = {}
+        self._watched = {}  # window id -> list of (width, height) seen in ConfigureNotify
+
+    def close(self):
+        self.d.close()
+
+    def atom(self, name):
+        if name not in self._atoms:
+            self._atoms[name] = self.d.intern_atom(name)
+        return self._atoms[name]
+
+    def _prop(self, win, name, type_=X.AnyPropertyType):
+        try:
+            prop = win.get_full_property(self.atom(name), type_)
+        except _GONE:
+            return None
+        return prop.value if prop else None
+
+    # ---- finding windows ---------------------------------------------------------------
+
+    def client_windows(self, pid):
+        """Top-level windows the window manager manages for process `pid`."""
+        ids = self._prop(self.root, "_NET_CLIENT_LIST") or []
+        found = []
+        for wid in ids:
+            win = self.d.create_resource_object("window", wid)
+            owner = self._prop(win, "_NET_WM_PID")
+            if owner is not None and len(owner) and owner[0] == pid:
+                found.append(win)
+        return found
+
+    def is_viewable(self, win):
+        try:
+            return win.get_attributes().map_state == X.IsViewable
+        except _GONE:
+            return False
+
+    def wait_window(self, run, timeout=WINDOW, title=None):
+        """Waits until the launcher `run` has a managed, viewable top-level window (with the
+        given title, when one is given) and returns it. Fails early when the process ends."""
+        def check():
+            if not run.running:
+                raise AssertionError("no window: " + run.describe())
+            for win in self.client_windows(run.pid):
+                if self.is_viewable(win) and (title is None or self.title(win) == title):
+                    return win
+            return None
+        return wait_for(check, timeout, lambda: "a window of pid %d%s; %s" % (
+            run.pid, "" if title is None else " titled %r" % title, run.describe()))
+
+    # ---- reading windows ---------------------------------------------------------------
+
+    def title(self, win):
+        """The window's _NET_WM_NAME as text (None when unset)."""
+        value = self._prop(win, "_NET_WM_NAME", self.atom("UTF8_STRING"))
+        if value is None:
+            return None
+        return value.decode("utf-8", "replace") if isinstance(value, bytes) else str(value)
+
+    def geometry(self, win):
+        """Client area (inside any decoration) in root coordinates."""
+        try:
+            geo = win.get_geometry()
+            pos = self.root.translate_coords(win, 0, 0)
+        except _GONE:
+            return None
+        return Rect(pos.x, pos.y, geo.width, geo.height)
+
+    def frame_extents(self, win):
+        """(left, right, top, bottom) of the window manager's frame, or None."""
+        value = self._prop(win, "_NET_FRAME_EXTENTS", Xatom.CARDINAL)
+        return tuple(value) if value is not None and len(value) == 4 else None
+
+    def wait_until(self, check, what, timeout=STEP):
+        """Polls check() (which reads X state through this connection) until it holds."""
+        return wait_for(check, timeout, what)
+
+    def wait_title(self, win, title, timeout=STEP):
+        return wait_for(lambda: self.title(win) == title, timeout,
+                        lambda: "title %r (it is %r)" % (title, self.title(win)))
+
+    def wait_geometry(self, win, check, what, timeout=STEP):
+        """Waits until check(Rect) holds for the window's client area; returns that Rect."""
+        def probe():
+            rect = self.geometry(win)
+            return rect if rect is not None and check(rect) else None
+        return wait_for(probe, timeout, lambda: "%s (geometry is %r)" % (what, self.geometry(win)))
+
+    # ---- watching sizes ----------------------------------------------------------------
+
+    def watch_sizes(self, win):
+        """Starts recording every size the X server gives the window."""
+        self._watched[win.id] = []
+        win.change_attributes(event_mask=X.StructureNotifyMask | X.PropertyChangeMask)
+        self.d.sync()
+
+    def sizes_seen(self, win):
+        """Every (width, height) of the window's ConfigureNotify events since watch_sizes."""
+        self.d.sync()
+        while self.d.pending_events():
+            ev = self.d.next_event()
+            if ev.type == X.ConfigureNotify and ev.window.id in self._watched:
+                seen = self._watched[ev.window.id]
+                if not seen or seen[-1] != (ev.width, ev.height):
+                    seen.append((ev.width, ev.height))
+        return list(self._watched[win.id])
+
+    # ---- pixels ------------------------------------------------------------------------
+
+    def pixel(self, x, y):
+        """(r, g, b) of the screen at root coordinates (x, y), as the X server has it."""
+        img = self.root.get_image(x, y, 1, 1, X.ZPixmap, 0xFFFFFFFF)
+        data = img.data if isinstance(img.data, bytes) else bytes(img.data, "latin-1")
+        b, g, r = data[0], data[1], data[2]  # 24/32-bit TrueColor, little endian
+        return (r, g, b)
+
+    def wait_painted(self, win, rgb, timeout=WINDOW):
+        """Waits until the centre of the window's client area shows colour `rgb` (a page
+        has been drawn, for instance before taking a screenshot)."""
+        def check():
+            rect = self.geometry(win)
+            return rect is not None and self.pixel(rect.x + rect.width // 2,
+                                                   rect.y + rect.height // 2) == rgb
+        return wait_for(check, timeout, "colour %r in the middle of the window" % (rgb,))
