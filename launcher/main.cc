@@ -24,8 +24,8 @@
 namespace {
 
 constexpr const char* kNoSession =
-    "kelojs: cannot create the webview window: no display-server session (SSH, CI, or a "
-    "sandbox that blocks the display server?).\n"
+    "kelojs: cannot create the webview window: no window-server session (SSH, CI, or a "
+    "sandbox that blocks display server?).\n"
     "kelojs: the app code is likely fine; run from a logged-in GUI session on this machine.\n";
 
 std::string exe_path() {
@@ -43,6 +43,14 @@ std::optional<std::string> read_file(const std::string& path) {
   return text;
 }
 
+// Leaves the process without static destructors; a package run's socket folder goes too, also
+// when start-up fails.
+[[noreturn]] void leave(int status) {
+  remove_socket_dir();
+  std::fflush(nullptr);
+  _exit(status);
+}
+
 void connect_backend(const std::string& path) {
   int fd = -1;
   int err = unix_socket_open(path, fd, [](int s, const sockaddr_un& addr) {
@@ -50,7 +58,7 @@ void connect_backend(const std::string& path) {
   });
   if (err != 0) {
     std::fprintf(stderr, "launcher: cannot connect to %s: %s\n", path.c_str(), std::strerror(err));
-    std::exit(1);
+    leave(1);
   }
   sock_set_connected(fd);
 }
@@ -78,15 +86,6 @@ void apply_settings(const PlistFile& plist) {
   g_debug_open = g_settings.debug_open;
 }
 
-[[noreturn]] void finish() {
-  if (g_w) webview_destroy(g_w);
-  if (!g_sock_dir.empty()) {
-    unlink((g_sock_dir + "/app.sock").c_str());
-    rmdir(g_sock_dir.c_str());
-  }
-  std::fflush(nullptr);
-  _exit(0);
-}
 
 }  // namespace
 
@@ -105,7 +104,7 @@ int main(int argc, char** argv) {
     g_windowless = nmw && std::strcmp(nmw, "1") == 0;
     if (argc < 3) {
       std::fputs(usage_text(argv[0]).c_str(), stderr);
-      return 1;
+      leave(1);
     }
     params.url = argv[1];
     params.sock_path = argv[2];
@@ -120,7 +119,7 @@ int main(int argc, char** argv) {
 
   if (!kelo_open_display()) {
     std::fputs(kNoSession, stderr);
-    return 3;
+    leave(3);
   }
   if (!package) connect_backend(params.sock_path);
 
@@ -133,15 +132,16 @@ int main(int argc, char** argv) {
   if (g_windowless) {
     initialize_windowless_application();
   } else if (!initialize_main_window(params.title, width, height, package)) {
-    return 1;
+    leave(1);
   }
 
   if (!g_windowless && !start_front_end(params.url)) {
     std::fprintf(stderr, "launcher: cannot read %s\n", params.url.c_str());
-    return 1;
+    leave(1);
   }
 
   std::thread([] { sock_read_loop(launcher_handlers()); }).detach();
   kelo_main_loop_run();
-  finish();
+  if (g_w) webview_destroy(g_w);
+  leave(0);
 }

@@ -71,7 +71,10 @@ bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist, Laun
   if (!mkdtemp(templ.data())) return false;
   g_sock_dir = templ;
   out.sock_path = g_sock_dir + "/app.sock";
-  if (!listen_on(out.sock_path)) return false;
+  if (!listen_on(out.sock_path)) {
+    remove_socket_dir();
+    return false;
+  }
 
   setenv("KELOJS_SOCKET", out.sock_path.c_str(), 1);
   std::vector<std::string> args = backend_argv(exe_path, bundle);
@@ -83,12 +86,23 @@ bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist, Laun
   int rc = posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
   if (rc == ENOEXEC) {
     show_arch_unsupported_alert();
+    remove_socket_dir();
     std::fflush(nullptr);
     _exit(1);
   }
   if (rc != 0) {
     std::fprintf(stderr, "launcher: cannot spawn backend: %s\n", std::strerror(rc));
+    close(g_listen_fd);
+    g_listen_fd = -1;
+    remove_socket_dir();
     return false;
   }
   return true;
+}
+
+void remove_socket_dir() {
+  if (g_sock_dir.empty()) return;
+  unlink((g_sock_dir + "/app.sock").c_str());
+  rmdir(g_sock_dir.c_str());
+  g_sock_dir.clear();
 }

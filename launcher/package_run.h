@@ -16,3 +16,6 @@ struct LaunchParams {
 // Detects a package run and, when it is one, scrubs the environment, listens on the private
 // socket and spawns the backend. False means: continue as a development run.
 bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist, LaunchParams& out);
+
+// Removes the private socket folder and its socket, when there is one.
+void remove_socket_dir();

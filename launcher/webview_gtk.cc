@@ -5,6 +5,7 @@
 
 #include "launcher/app_state.h"
 #include "launcher/webview.h"
+#include "platform/gobj.h"
 
 struct kelo_webview {
   GtkWidget* window = nullptr;  // owned by GTK's toplevel list until destroyed
@@ -58,7 +59,9 @@ void webview_destroy(webview_t w) {
 }
 
 void webview_set_title(webview_t w, const char* title) {
-  gtk_window_set_title(GTK_WINDOW(w->window), title);
+  // Window titles must be UTF-8; invalid bytes from the wire become replacement characters.
+  GCharPtr valid(g_utf8_make_valid(title, -1));
+  gtk_window_set_title(GTK_WINDOW(w->window), valid.get());
 }
 
 void webview_set_size(webview_t w, int width, int height, webview_hint) {

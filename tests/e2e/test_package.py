@@ -109,10 +109,13 @@ def test_two_arguments_inside_a_bundle_make_a_development_run(bundle, launch, ba
 
 def test_a_backend_that_cannot_be_spawned_ends_the_run(bundle, launch, tmp):
     app = bundle(name="No Runtime", tjs=None)
-    run = launch(exe=app.exe, env={"TMPDIR": _tmpdir_for_launcher(tmp)})
+    tmpdir = _tmpdir_for_launcher(tmp)
+    run = launch(exe=app.exe, env={"TMPDIR": tmpdir})
     assert run.wait_exit(STEP) == 1
     assert run.messages == ("launcher: cannot spawn backend: No such file or directory\n"
                           "usage: %s <html-file-or-url> <socket-path> [title] [WxH]\n" % app.exe)
+    # The private socket folder does not outlive a failed start.
+    assert _socket_dirs(tmpdir) == []
 
 
 def test_a_backend_that_hangs_up_at_once_ends_the_run_cleanly(bundle, launch, tmp):
