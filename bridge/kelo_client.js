@@ -258,7 +258,8 @@
         });
       },
       cancel() {
-        return call('fetch.cancel', { id }).catch(noop);
+        // The page does not wait for the backend to drop the stream.
+        call('fetch.cancel', { id }).catch(noop);
       },
     });
   }
