@@ -117,13 +117,15 @@ async function loadedHost(fetchImpl) {
   return { h, host, fetched };
 }
 
-test('mixer host loads through the file URL, falls back to the backend, reports results', async () => {
+test('mixer host loads via the file URL, falls back to the backend, reports', async () => {
   let { h, host, fetched } = await loadedHost();
   host.load('kick', '/snd/kick.wav');
   await flush();
   assert.deepEqual(fetched, ['file:///snd/kick.wav']);
-  assert.equal(h.last('sampler.hostResult').payload,
-    '{"method":"sampler.hostResult","params":{"name":"kick","ok":true}}');
+  assert.equal(
+    h.last('sampler.hostResult').payload,
+    '{"method":"sampler.hostResult","params":{"name":"kick","ok":true}}',
+  );
   const ctx = h.contexts[0];
   assert.equal(ctx.resumes, 1);
   assert.equal(ctx.nodes.find((n) => n.kind === 'gain').gain.value, 0.25); // stored master
@@ -163,7 +165,10 @@ test('mixer host voices: the 33rd stops the earliest, set glides, unload cuts', 
   assert.deepEqual(all[0].stops, [10.05]);
   assert.deepEqual(gainOf(all[0]).gain.targets, [[0, 10, 0.005]]);
   assert.ok(all.slice(1).every((s) => s.started && s.stops.length === 0));
-  assert.deepEqual([all[1].loop, all[1].playbackRate.value, gainOf(all[1]).gain.value], [true, 1.5, 0.8]);
+  assert.deepEqual(
+    [all[1].loop, all[1].playbackRate.value, gainOf(all[1]).gain.value],
+    [true, 1.5, 0.8],
+  );
 
   host.play('v34', 'kick', 1, 0, 1, false); // the next earliest still sounding is v2
   all = sources();

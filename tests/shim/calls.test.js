@@ -65,8 +65,14 @@ test('payload texts: params present, absent, spread and defaulted', () => {
     [() => k.audio.filters(), '{"method":"audio.filters","params":{"filters":[]}}'],
     [() => k.audio.filter(2), '{"method":"audio.filterSet","params":{"index":2,"filter":{}}}'],
     [() => k.tray.set({ title: 'x' }), '{"method":"tray.set","params":{"title":"x"}}'],
-    [() => k.dialog.alert('Hi', 'More'), '{"method":"dialog.alert","params":{"message":"Hi","detail":"More"}}'],
-    [() => k.dialog.confirm('Q', { ok: 'Yes' }), '{"method":"dialog.confirm","params":{"message":"Q","ok":"Yes"}}'],
+    [
+      () => k.dialog.alert('Hi', 'More'),
+      '{"method":"dialog.alert","params":{"message":"Hi","detail":"More"}}',
+    ],
+    [
+      () => k.dialog.confirm('Q', { ok: 'Yes' }),
+      '{"method":"dialog.confirm","params":{"message":"Q","ok":"Yes"}}',
+    ],
     [() => k.dialog.prompt('Name?'), '{"method":"dialog.prompt","params":{"message":"Name?"}}'],
   ];
   for (const [run, expected] of cases) {
@@ -98,16 +104,24 @@ test('macos.ai.generate warns about tools and does not send them', () => {
     'kelo.macos.ai.generate: `tools` only works from the backend (app.macos.ai.generate) ' +
       '\u2014 ignored here',
   ]);
-  assert.deepEqual(h.last('macos.ai.generate').msg.params, { prompt: 'hi', instructions: 'be brief' });
+  assert.deepEqual(h.last('macos.ai.generate').msg.params, {
+    prompt: 'hi',
+    instructions: 'be brief',
+  });
 });
 
 test('dialog options that are neither objects nor allowed strings throw TypeErrors', () => {
   const h = loadShim();
+  const d = h.kelo.dialog;
+  const orDetail = 'opts must be an object or a detail string, got';
   const cases = [
-    [() => h.kelo.dialog.alert('x', 5), 'kelo.dialog.alert(message, opts): opts must be an object or a detail string, got number'],
-    [() => h.kelo.dialog.confirm('x', ['a']), 'kelo.dialog.confirm(message, opts): opts must be an object or a detail string, got an array'],
-    [() => h.kelo.dialog.prompt('x', 'default'), 'kelo.dialog.prompt(message, opts): opts must be an object, got string'],
-    [() => h.kelo.dialog.alert('x', true), 'kelo.dialog.alert(message, opts): opts must be an object or a detail string, got boolean'],
+    [() => d.alert('x', 5), `kelo.dialog.alert(message, opts): ${orDetail} number`],
+    [() => d.confirm('x', ['a']), `kelo.dialog.confirm(message, opts): ${orDetail} an array`],
+    [() => d.alert('x', true), `kelo.dialog.alert(message, opts): ${orDetail} boolean`],
+    [
+      () => d.prompt('x', 'default'),
+      'kelo.dialog.prompt(message, opts): opts must be an object, got string',
+    ],
   ];
   for (const [run, message] of cases) {
     assert.throws(run, (err) => err.name === 'TypeError' && err.message === message);
@@ -194,7 +208,8 @@ test('audioTap.start and mouseTracking.start turn failed answers into errors', a
     message: 'audioTap: failed',
     code: 'failed',
   });
-  assert.deepEqual(plain(await start(mouse, 'app.mouseTracking.start', { ok: true })), { ok: true });
+  const tracking = await start(mouse, 'app.mouseTracking.start', { ok: true });
+  assert.deepEqual(plain(tracking), { ok: true });
   await assert.rejects(start(mouse, 'app.mouseTracking.start', { ok: false }), {
     message: 'mouseTracking: failed',
     code: 'failed',
@@ -248,13 +263,20 @@ test('system OS tests read the user agent; win.id falls back to main', () => {
 });
 
 test('promptMissing offers one install command for all missing packages', async () => {
+  const indicator = 'libayatana-appindicator3-1';
   const tray = {
-    id: 'tray', feature: 'Tray icon', detail: 'needs an indicator library', ok: false,
-    install: { command: 'sudo apt-get install -y libayatana-appindicator3-1', packages: ['libayatana-appindicator3-1'] },
+    id: 'tray',
+    feature: 'Tray icon',
+    detail: 'needs an indicator library',
+    ok: false,
+    install: { command: 'sudo apt-get install -y ' + indicator, packages: [indicator] },
   };
   const speech = {
-    id: 'speech', feature: 'Speech', detail: 'needs espeak', ok: false,
-    install: { command: 'sudo apt-get install -y espeak-ng', packages: ['espeak-ng', 'libayatana-appindicator3-1'] },
+    id: 'speech',
+    feature: 'Speech',
+    detail: 'needs espeak',
+    ok: false,
+    install: { command: 'sudo apt-get install -y espeak-ng', packages: ['espeak-ng', indicator] },
   };
   const command = 'sudo apt-get install -y libayatana-appindicator3-1 espeak-ng';
 
@@ -276,7 +298,10 @@ test('promptMissing offers one install command for all missing packages', async 
   assert.deepEqual(h.sent[0].msg.params, { ids: ['tray', 'speech'] });
   assert.deepEqual(h.last('dialog.confirm').msg.params, {
     message: 'Some features need system packages',
-    detail: '\u2022 Tray icon \u2014 needs an indicator library\n\n\u2022 Speech \u2014 needs espeak\n\n' + command,
+    detail:
+      '\u2022 Tray icon \u2014 needs an indicator library\n\n' +
+      '\u2022 Speech \u2014 needs espeak\n\n' +
+      command,
     ok: 'Copy install command',
     cancel: 'Not now',
   });

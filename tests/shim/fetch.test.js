@@ -28,15 +28,21 @@ test('fetch request bodies and headers as they go on the wire', async () => {
     [{ body: big }, { bodyB64: Buffer.from(big).toString('base64') }],
     [{ body: 42 }, { bodyText: '42' }],
     [{ headers: new Headers({ 'X-One': '1' }) }, { headers: { 'x-one': '1' } }],
-    [{ headers: [['Accept', 'a'], ['Accept', 'b'], ['X', 'y']] }, { headers: { Accept: 'a, b', X: 'y' } }],
-    [{ headers: { 'X-As-Is': 'v' }, redirect: 'manual' }, { headers: { 'X-As-Is': 'v' }, redirect: 'manual' }],
+    [
+      { headers: [['Accept', 'a'], ['Accept', 'b'], ['X', 'y']] },
+      { headers: { Accept: 'a, b', X: 'y' } },
+    ],
+    [
+      { headers: { 'X-As-Is': 'v' }, redirect: 'manual' },
+      { headers: { 'X-As-Is': 'v' }, redirect: 'manual' },
+    ],
   ];
   let n = 0;
   for (const [init, expected] of cases) {
     const { params } = await sentFetch(h, 'https://api.test/x', init);
     n++;
     const { url, id, stream, ...rest } = params;
-    assert.deepEqual({ url, id, stream }, { url: 'https://api.test/x', id: 'f' + n, stream: false });
+    assert.deepEqual([url, id, stream], ['https://api.test/x', `f${n}`, false]);
     assert.deepEqual(rest, expected, JSON.stringify(init));
   }
   // Key order on the wire is fixed.

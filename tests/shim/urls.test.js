@@ -30,13 +30,18 @@ test('fileURL on macOS uses the media scheme for paths on another volume', () =>
   assert.equal(fromBoot.fileURL('//server/x.wav'), 'file://server/x.wav');
 
   const fromOther = at('file:///Volumes/Other%20Disk/app/index.html');
-  assert.equal(fromOther.fileURL('/Volumes/Other Disk/x.wav'), 'file:///Volumes/Other%20Disk/x.wav');
+  assert.equal(
+    fromOther.fileURL('/Volumes/Other Disk/x.wav'),
+    'file:///Volumes/Other%20Disk/x.wav',
+  );
   assert.equal(fromOther.fileURL('/Volumes/Other/x.wav'), 'kelo-media://file/Volumes/Other/x.wav');
   assert.equal(fromOther.fileURL('/net/host/x'), 'kelo-media://file/net/host/x');
 
   // A page that is not a file, or whose path cannot be decoded, has no volume.
-  assert.equal(at('http://localhost:5173/').fileURL('/Users/me/a:b'), 'kelo-media://file/Users/me/a%3Ab');
-  assert.equal(at('file:///Users/%E0%A4%A/index.html').fileURL('/Users/x'), 'kelo-media://file/Users/x');
+  const fromWeb = at('http://localhost:5173/');
+  assert.equal(fromWeb.fileURL('/Users/me/a:b'), 'kelo-media://file/Users/me/a%3Ab');
+  const undecodable = at('file:///Users/%E0%A4%A/index.html');
+  assert.equal(undecodable.fileURL('/Users/x'), 'kelo-media://file/Users/x');
 });
 
 test('proxyURL encodes the whole target URL', () => {
