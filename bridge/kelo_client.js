@@ -1173,7 +1173,7 @@
   function analyseUses(sources) {
     const direct = new Map();
     for (const [path, source] of sources) {
-      const fixed = FIXED_USES[path];
+      const fixed = hasOwn(FIXED_USES, path) ? FIXED_USES[path] : null;
       direct.set(path, {
         calls: fixed ? fixed.calls.slice() : allMatches(CALL_RE, source),
         events: fixed ? fixed.events.slice() : allMatches(EVENT_RE, source),
