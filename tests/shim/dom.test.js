@@ -46,7 +46,7 @@ async function framelessPage(state, prepare) {
   return { h, layer: document.getElementById('__keloGrips') };
 }
 
-test('resize grips mount once for a frameless resizable window and start resizes', async () => {
+test('resize grips mount for a frameless resizable window and start resizes', async () => {
   const framed = loadShim({ document: new FakeDocument() });
   assert.ok(!framed.startup.some((c) => c.msg.method === 'win.getState'));
 
