@@ -10,6 +10,7 @@
 #include <iterator>
 #include <thread>
 
+#include "bridge/bridge_gtk.h"
 #include "launcher/app_state.h"
 #include "launcher/bundle.h"
 #include "launcher/package_run.h"
@@ -86,7 +87,6 @@ void apply_settings(const PlistFile& plist) {
   g_debug_open = g_settings.debug_open;
 }
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
   if (package) send_open_urls(opened_args(argc, argv));
   apply_settings(plist);
   kelo_main_queue_install();
+  kelo_bridge_init(exe.substr(0, exe.find_last_of('/')));
 
   if (g_windowless) {
     initialize_windowless_application();

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "bridge/bridge_gtk.h"
 #include "launcher/app_state.h"
 #include "launcher/open_urls.h"
 #include "launcher/read_access.h"
@@ -41,6 +42,7 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
   webview_set_title(g_w, title.c_str());
   webview_set_size(g_w, width, height, WEBVIEW_HINT_NONE);
   if (width > 0 && height > 0) gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  attach_kelo_bridge(view, "main");
   if (!g_settings.user_agent.empty()) {
     webkit_settings_set_user_agent(webkit_web_view_get_settings(view),
                                    g_settings.user_agent.c_str());

@@ -1,6 +1,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include "bridge/bridge_gtk.h"
 #include "launcher/app_state.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
@@ -51,6 +52,8 @@ void do_terminate(webview_t, std::unique_ptr<NoArgs>) {
 const Handlers& launcher_handlers() {
   static const Handlers handlers = [] {
     Handlers h;
+    h.reply = do_reply;
+    h.eval_win = do_eval_win;
     h.title = do_title;
     h.title_win = do_title_win;
     h.size = do_size;

@@ -28,6 +28,15 @@ const page = path.join(__dirname, 'frontend', 'index.html');
 let conn = null;
 let ready = false;
 
+// Free text in a wire field: backslash, line feed, tab and carriage return are escaped.
+function wireEscape(text) {
+  return text.replace(/[\\\n\t\r]/g, (c) => ({ '\\': '\\\\', '\n': '\\n', '\t': '\\t', '\r': '\\r' })[c]);
+}
+
+function evalInPage(script) {
+  send('EVAL ' + wireEscape(script));
+}
+
 function send(line) {
   console.log('backend  -> ' + line);
   conn.write(line + '\n');
@@ -51,6 +60,10 @@ function onCall(callId, payloadText) {
     case 'log':
       console.log('page log: ' + JSON.stringify(params));
       send(`RET ${callId} 0 {}`);
+      break;
+    case 'demo.painted':
+      send(`RET ${callId} 0 {}`);
+      finish();
       break;
     case 'client.hello':
       send(`RET ${callId} 0 {"app":"hello"}`);
@@ -78,11 +91,11 @@ function onLine(line) {
 function onReady() {
   if (ready) return;
   ready = true;
-  send('EVAL window.__emit && window.__emit({"name":"greeting","data":"Hello from the backend"})');
+  evalInPage('window.__emit && window.__emit({"event":"greeting","data":"Hello from the backend"})');
   if (!quitAfterReady) return;
   // Give the page one frame to paint the greeting, then take the picture.
-  send('EVAL requestAnimationFrame(() => requestAnimationFrame(() => ' +
-       'window.webkit.messageHandlers.kelo.postMessage("999999:{\\"method\\":\\"demo.painted\\"}")))');
+  evalInPage('requestAnimationFrame(() => requestAnimationFrame(() => ' +
+             'window.__invoke(JSON.stringify({method: "demo.painted"}))))');
 }
 
 const server = net.createServer((socket) => {
@@ -97,22 +110,43 @@ const server = net.createServer((socket) => {
     while ((nl = buf.indexOf('\n')) >= 0) {
       const line = buf.slice(0, nl);
       buf = buf.slice(nl + 1);
-      if (line.startsWith('CALL main:999999 ')) {
-        finish();
-        continue;
-      }
       onLine(line);
     }
   });
   socket.on('end', () => console.log('backend: the launcher closed the wire'));
 });
 
+// The colour of the screen's centre pixel, where the window sits, as "#RRGGBB".
+function centrePixel() {
+  const dims = /dimensions:\s+(\d+)x(\d+)/.exec(execFileSync('xdpyinfo').toString());
+  const x = Math.floor(Number(dims[1]) / 2);
+  const y = Math.floor(Number(dims[2]) / 2);
+  const txt = execFileSync('import', ['-window', 'root', '-crop', `1x1+${x}+${y}`, 'txt:-']);
+  const m = /#([0-9A-Fa-f]{6})/.exec(txt.toString());
+  return m ? '#' + m[1].toUpperCase() : '';
+}
+
+// The page has painted once the centre of the screen shows neither the empty desktop nor the
+// window's plain background; give up after five seconds and take the picture anyway.
+function whenPainted(done, deadline = Date.now() + 5000) {
+  const colour = centrePixel();
+  if ((colour && colour !== '#000000' && colour !== '#F6F5F4') || Date.now() > deadline) {
+    done();
+    return;
+  }
+  setTimeout(() => whenPainted(done, deadline), 100);
+}
+
 function finish() {
-  if (screenshot) {
+  if (!screenshot) {
+    send('QUIT');
+    return;
+  }
+  whenPainted(() => {
     execFileSync('import', ['-window', 'root', screenshot]);
     console.log('backend: screenshot written to ' + screenshot);
-  }
-  send('QUIT');
+    send('QUIT');
+  });
 }
 
 server.listen(sockPath, () => {
