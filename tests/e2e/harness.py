@@ -327,6 +327,10 @@ class Bundle:
             os.link(launcher, self.exe)
         except OSError:
             shutil.copy2(launcher, self.exe)
+        # The web process extension lives in "webext" beside the launcher; a link will do.
+        webext = os.path.join(os.path.dirname(os.path.realpath(launcher)), "webext")
+        if os.path.isdir(webext):
+            os.symlink(webext, os.path.join(self.macos, "webext"))
         info = {"CFBundleName": name, "CFBundleVersion": "1.0.0"}
         info.update(plist or {})
         with open(os.path.join(self.path, "Contents", "Info.plist"), "wb") as f:
