@@ -373,7 +373,8 @@ PROBE_PAGE = """<!doctype html>
 </head><body>
 <script>
 function report(kind) {
-  var q = "kind=" + kind + "&w=" + window.innerWidth + "&h=" + window.innerHeight;
+  var q = "kind=" + kind + "&w=" + window.innerWidth + "&h=" + window.innerHeight +
+          "&ua=" + encodeURIComponent(navigator.userAgent);
   fetch("/report?" + q, {cache: "no-store"}).catch(function () {});
 }
 window.addEventListener("resize", function () { report("resize"); });
@@ -384,17 +385,23 @@ report("load");
 
 
 class ProbeServer:
-    """Serves a page on 127.0.0.1 that reports its viewport size on load and on every
-    resize, so a test can read the web view's own size from inside the page."""
+    """Serves a page on 127.0.0.1 that reports its viewport size (and the user agent it
+    sees) on load and on every resize, so a test can read the web view's own size from
+    inside the page. Every request is recorded too, with its User-Agent header."""
 
     def __init__(self):
         self._cond = threading.Condition()
         self._reports = []
+        self._requests = []
         probe = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
                 url = urllib.parse.urlsplit(self.path)
+                with probe._cond:
+                    probe._requests.append({"path": url.path,
+                                            "user_agent": self.headers.get("User-Agent")})
+                    probe._cond.notify_all()
                 if url.path == "/report":
                     fields = dict(urllib.parse.parse_qsl(url.query))
                     with probe._cond:
@@ -420,11 +427,30 @@ class ProbeServer:
         self._server.daemon_threads = True
         self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
         self._thread.start()
-        self.url = "http://127.0.0.1:%d/probe.html" % self._server.server_address[1]
+        self.origin = "http://127.0.0.1:%d" % self._server.server_address[1]
+        self.url = self.origin + "/probe.html"
 
     @property
     def reports(self):
         with self._cond:
+            return list(self._reports)
+
+    def requests(self, path="/probe.html"):
+        """The requests for `path` so far: [{"path": ..., "user_agent": ...}, ...]."""
+        with self._cond:
+            return [r for r in self._requests if r["path"] == path]
+
+    def wait_reports(self, count, timeout=WINDOW):
+        """Waits until the page has reported `count` times; returns all reports."""
+        deadline = time.monotonic() + timeout
+        with self._cond:
+            while len(self._reports) < count:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise AssertionError("the page reported %d times within %.1f s, not %d; "
+                                         "reports: %r" % (len(self._reports), timeout, count,
+                                                          self._reports))
+                self._cond.wait(left)
             return list(self._reports)
 
     def wait_size(self, width, height, timeout=STEP, start=0):

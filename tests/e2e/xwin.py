@@ -20,6 +20,7 @@ class X11:
         self.root = self.d.screen().root
         self._atoms = {}
         self._watched = {}  # window id -> list of (width, height) seen in ConfigureNotify
+        self._shown = None  # (window id, _NET_WM_PID) of every top-level asked to show
 
     def close(self):
         self.d.close()
@@ -70,6 +71,51 @@ class X11:
 
     # ---- reading windows ---------------------------------------------------------------
 
+    def atom_names(self, win, name):
+        """The atoms in the window's property `name` (an ATOM list) as a set of names."""
+        value = self._prop(win, name, Xatom.ATOM)
+        return {self.d.get_atom_name(a) for a in value} if value is not None else set()
+
+    def wm_state(self, win):
+        """The window's _NET_WM_STATE as a set of atom names."""
+        return self.atom_names(win, "_NET_WM_STATE")
+
+    def window_type(self, win):
+        """The window's _NET_WM_WINDOW_TYPE as a list of atom names."""
+        value = self._prop(win, "_NET_WM_WINDOW_TYPE", Xatom.ATOM)
+        return [self.d.get_atom_name(a) for a in value] if value is not None else []
+
+    def icons(self, win):
+        """The images of the window's _NET_WM_ICON: [(width, height, [ARGB, ...]), ...]."""
+        value = self._prop(win, "_NET_WM_ICON", Xatom.CARDINAL)
+        images, i = [], 0
+        while value is not None and i + 2 <= len(value):
+            w, h = value[i], value[i + 1]
+            images.append((w, h, list(value[i + 2:i + 2 + w * h])))
+            i += 2 + w * h
+        return images
+
+    def work_area(self):
+        """The part of the primary monitor (RandR; the whole root window without a monitor
+        list) that windows may use: without what the desktop reserves (_NET_WORKAREA)."""
+        try:
+            monitors = self.d.xrandr_get_monitors(self.root).monitors
+        except (AttributeError, xerror.XError):
+            monitors = []
+        if monitors:
+            m = next((m for m in monitors if m.primary), monitors[0])
+            x, y, w, h = m.x, m.y, m.width_in_pixels, m.height_in_pixels
+        else:
+            geo = self.root.get_geometry()
+            x, y, w, h = 0, 0, geo.width, geo.height
+        work = self._prop(self.root, "_NET_WORKAREA", Xatom.CARDINAL)
+        if work is not None and len(work) >= 4:
+            left, top = max(x, work[0]), max(y, work[1])
+            right, bottom = min(x + w, work[0] + work[2]), min(y + h, work[1] + work[3])
+            if right > left and bottom > top:
+                x, y, w, h = left, top, right - left, bottom - top
+        return Rect(x, y, w, h)
+
     def title(self, win):
         """The window's _NET_WM_NAME as text (None when unset)."""
         value = self._prop(win, "_NET_WM_NAME", self.atom("UTF8_STRING"))
@@ -116,6 +162,32 @@ class X11:
 
     def sizes_seen(self, win):
         """Every (width, height) of the window's ConfigureNotify events since watch_sizes."""
+        self._drain()
+        return list(self._watched[win.id])
+
+    # ---- watching top-level windows being shown ------------------------------------------
+
+    def watch_shown(self):
+        """Starts recording every top-level window that is shown from now on, however briefly.
+
+        A top-level window being shown either is taken over by a reparenting window manager
+        (ReparentNotify on the root) or is mapped on the root itself (MapNotify); both are
+        seen here. Start this before the process whose windows are of interest.
+        """
+        self._shown = []
+        self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        self.d.sync()
+
+    def shown(self, pid):
+        """Ids of the windows of process `pid` shown since watch_shown, in order.
+
+        A window's owner is read when the event is taken from the queue, so ask while the
+        process still runs.
+        """
+        self._drain()
+        return [wid for wid, owner in self._shown if owner == pid]
+
+    def _drain(self):
         self.d.sync()
         while self.d.pending_events():
             ev = self.d.next_event()
@@ -123,7 +195,11 @@ class X11:
                 seen = self._watched[ev.window.id]
                 if not seen or seen[-1] != (ev.width, ev.height):
                     seen.append((ev.width, ev.height))
-        return list(self._watched[win.id])
+            elif (ev.type in (X.ReparentNotify, X.MapNotify) and self._shown is not None
+                  and ev.event.id == self.root.id):
+                owner = self._prop(ev.window, "_NET_WM_PID")
+                self._shown.append((ev.window.id, owner[0] if owner is not None and len(owner)
+                                    else None))
 
     # ---- pixels ------------------------------------------------------------------------
 
