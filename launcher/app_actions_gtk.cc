@@ -34,6 +34,17 @@ std::string attribution() {
   return read_attribution(in);
 }
 
+gboolean detach_when_attached(WebKitWebInspector* inspector, gpointer) {
+  g_idle_add_full(
+      G_PRIORITY_DEFAULT_IDLE,
+      [](gpointer data) -> gboolean {
+        webkit_web_inspector_detach(static_cast<WebKitWebInspector*>(data));
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(inspector), g_object_unref);
+  return FALSE;
+}
+
 }  // namespace
 
 void kelo_show_about() {
@@ -61,6 +72,12 @@ void kelo_do_quit() {
 void kelo_open_inspector(WebKitWebView* view) {
   if (!view) return;
   WebKitWebInspector* inspector = webkit_web_view_get_inspector(view);
+  // The inspector opens docked when it was docked last time; it is wanted in a window of its
+  // own, and it can only leave the dock once it is in it.
+  if (!g_signal_handler_find(inspector, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+                             reinterpret_cast<gpointer>(detach_when_attached), nullptr)) {
+    g_signal_connect(inspector, "attach", G_CALLBACK(detach_when_attached), nullptr);
+  }
   webkit_web_inspector_show(inspector);
   webkit_web_inspector_detach(inspector);
 }

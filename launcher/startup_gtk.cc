@@ -15,6 +15,7 @@
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/gobj.h"
+#include "platform/window_gtk.h"
 #include "wire/link.h"
 
 bool kelo_open_display() {
@@ -41,7 +42,7 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
   }
   webview_set_title(g_w, title.c_str());
   webview_set_size(g_w, width, height, WEBVIEW_HINT_NONE);
-  if (width > 0 && height > 0) gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  if (width > 0 && height > 0) kelo_center_window(window);
   attach_kelo_bridge(view, "main");
   if (!g_settings.user_agent.empty()) {
     webkit_settings_set_user_agent(webkit_web_view_get_settings(view),
@@ -88,12 +89,14 @@ bool start_front_end(const std::string& url) {
   }
   if (g_defer_show) schedule_deferred_show();
   if (g_debug_open) {
-    g_idle_add(
-        [](gpointer) -> gboolean {
-          kelo_open_inspector(webview_web_view(g_w));
-          return G_SOURCE_REMOVE;
-        },
-        nullptr);
+    // The inspector attaches to a loaded page: open it once the first document has committed.
+    g_signal_connect(webview_web_view(g_w), "load-changed",
+                     G_CALLBACK(+[](WebKitWebView* view, WebKitLoadEvent event, gpointer) {
+                       if (event != WEBKIT_LOAD_COMMITTED) return;
+                       g_signal_handlers_disconnect_by_data(view, &g_debug_open);
+                       kelo_open_inspector(view);
+                     }),
+                     &g_debug_open);
   }
   return true;
 }

@@ -1,0 +1,36 @@
+#include "platform/window_gtk.h"
+
+#include <gtk/gtk.h>
+
+namespace {
+
+void center_mapped(GtkWindow* window) {
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  GdkRectangle frame;
+  gdk_window_get_frame_extents(gdk_window, &frame);
+  GdkMonitor* monitor =
+      gdk_display_get_monitor_at_window(gdk_window_get_display(gdk_window), gdk_window);
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  // With the default north-west gravity the position names the frame's top-left corner.
+  gtk_window_move(window, area.x + (area.width - frame.width) / 2,
+                  area.y + (area.height - frame.height) / 2);
+}
+
+gboolean center_on_map(GtkWidget* widget, GdkEvent*, gpointer) {
+  g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(center_on_map), nullptr);
+  center_mapped(GTK_WINDOW(widget));
+  return FALSE;
+}
+
+}  // namespace
+
+void kelo_center_window(GtkWindow* window) {
+  if (gtk_widget_get_mapped(GTK_WIDGET(window))) {
+    center_mapped(window);
+    return;
+  }
+  gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(center_on_map), nullptr);
+  g_signal_connect(window, "map-event", G_CALLBACK(center_on_map), nullptr);
+}

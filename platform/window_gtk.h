@@ -1,0 +1,9 @@
+// Window placement helpers on GTK/X11.
+#pragma once
+
+typedef struct _GtkWindow GtkWindow;
+
+// Centres the window's frame (decorations included) in the work area of its monitor. An
+// unmapped window is placed near the centre now and centred exactly once it is mapped, when
+// the window manager's frame is known.
+void kelo_center_window(GtkWindow* window);
