@@ -6,6 +6,7 @@
 #include "bridge/client_js.h"
 #include "launcher/app_state.h"
 #include "launcher/webview.h"
+#include "windows/registry.h"
 #include "wire/link.h"
 
 namespace {
@@ -34,12 +35,6 @@ gboolean on_user_message(WebKitWebView* view, WebKitUserMessage* message, gpoint
   return TRUE;
 }
 
-// The web view of a window id: "" and "main" give the main window's.
-WebKitWebView* view_for_id(const std::string& id) {
-  if (id.empty() || id == "main") return webview_web_view(g_w);
-  return nullptr;  // secondary windows join with the window registry
-}
-
 void evaluate(WebKitWebView* view, const std::string& script) {
   webkit_web_view_evaluate_javascript(view, script.data(), static_cast<gssize>(script.size()),
                                       nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -66,8 +61,9 @@ void reply_to_call(const std::string& call_id, int status, const std::string& js
   if (t.kind == ReplyTarget::Kind::Loopback) {
     send_reply(t.id, json);
   } else if (t.kind == ReplyTarget::Kind::Page) {
-    if (WebKitWebView* view = view_for_id(t.id))
+    if (WebKitWebView* view = webview_for_id(g_w, t.id)) {
       evaluate(view, resolve_script(t.number, status == 0, json));
+    }
   }
 }
 
@@ -75,11 +71,12 @@ void do_reply(webview_t, std::unique_ptr<ReplyReq> req) {
   reply_to_call(req->call_id, req->status, req->json);
 }
 
-void do_eval_win(webview_t, std::unique_ptr<EvalReq> req) {
+void do_eval_win(webview_t w, std::unique_ptr<EvalReq> req) {
   if (req->win == "*") {
-    if (WebKitWebView* main = webview_web_view(g_w)) evaluate(main, req->text);
-    // Secondary windows follow in registry order once the registry exists.
+    if (WebKitWebView* main = webview_web_view(w)) evaluate(main, req->text);
+    for (auto& [id, e] : g_windows)
+      evaluate(e.web_view.get(), req->text);
     return;
   }
-  if (WebKitWebView* view = view_for_id(req->win)) evaluate(view, req->text);
+  if (WebKitWebView* view = webview_for_id(w, req->win)) evaluate(view, req->text);
 }

@@ -16,6 +16,8 @@
 #include "launcher/webview.h"
 #include "platform/gobj.h"
 #include "platform/window_gtk.h"
+#include "windows/registry.h"
+#include "windows/webview_config.h"
 #include "wire/link.h"
 
 bool kelo_open_display() {
@@ -34,6 +36,8 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
   }
   GtkWindow* window = webview_window(g_w);
   WebKitWebView* view = webview_web_view(g_w);
+  apply_webview_prefs(view);
+  install_main_window_hooks(g_w);
   if (!g_settings.icon.empty())
     gtk_window_set_icon_from_file(window, g_settings.icon.c_str(), nullptr);
   if (g_accessory) {
@@ -44,10 +48,6 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
   webview_set_size(g_w, width, height, WEBVIEW_HINT_NONE);
   if (width > 0 && height > 0) kelo_center_window(window);
   attach_kelo_bridge(view, "main");
-  if (!g_settings.user_agent.empty()) {
-    webkit_settings_set_user_agent(webkit_web_view_get_settings(view),
-                                   g_settings.user_agent.c_str());
-  }
   kelo_show_window(window);
   return true;
 }

@@ -5,7 +5,8 @@
 
 #include "launcher/app_state.h"
 #include "launcher/webview.h"
-#include "platform/gobj.h"
+#include "windows/registry.h"
+#include "platform/window_gtk.h"
 
 struct kelo_webview {
   GtkWidget* window = nullptr;  // owned by GTK's toplevel list until destroyed
@@ -33,18 +34,9 @@ webview_t webview_create(bool debug, void* parent) {
     return nullptr;
   }
   if (parent) gtk_window_set_transient_for(GTK_WINDOW(w->window), GTK_WINDOW(parent));
-  if (g_window_class == "KeloPanel") {
-    GtkWindow* win = GTK_WINDOW(w->window);
-    gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_UTILITY);
-    gtk_window_set_focus_on_map(win, FALSE);
-    gtk_window_set_accept_focus(win, TRUE);
-    gtk_window_set_skip_taskbar_hint(win, TRUE);
-    gtk_window_set_skip_pager_hint(win, TRUE);
-  }
+  if (g_window_class == "KeloPanel") make_panel(GTK_WINDOW(w->window));
   w->view = WEBKIT_WEB_VIEW(webkit_web_view_new());
-  WebKitSettings* settings = webkit_web_view_get_settings(w->view);
-  webkit_settings_set_enable_developer_extras(settings, debug);
-  webkit_settings_set_javascript_can_access_clipboard(settings, TRUE);
+  webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(w->view), debug);
   gtk_container_add(GTK_CONTAINER(w->window), GTK_WIDGET(w->view));
   gtk_window_set_default_size(GTK_WINDOW(w->window), 800, 600);
   gtk_widget_show(GTK_WIDGET(w->view));
@@ -59,9 +51,7 @@ void webview_destroy(webview_t w) {
 }
 
 void webview_set_title(webview_t w, const char* title) {
-  // Window titles must be UTF-8; invalid bytes from the wire become replacement characters.
-  GCharPtr valid(g_utf8_make_valid(title, -1));
-  gtk_window_set_title(GTK_WINDOW(w->window), valid.get());
+  kelo_set_window_title(GTK_WINDOW(w->window), title);
 }
 
 void webview_set_size(webview_t w, int width, int height, webview_hint) {

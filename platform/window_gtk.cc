@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include "platform/gobj.h"
+
 namespace {
 
 void center_mapped(GtkWindow* window) {
@@ -24,6 +26,11 @@ gboolean center_on_map(GtkWidget* widget, GdkEvent*, gpointer) {
 }
 
 }  // namespace
+
+void kelo_set_window_title(GtkWindow* window, const char* title) {
+  GCharPtr valid(g_utf8_make_valid(title, -1));
+  gtk_window_set_title(window, valid.get());
+}
 
 void kelo_center_window(GtkWindow* window) {
   if (gtk_widget_get_mapped(GTK_WIDGET(window))) {

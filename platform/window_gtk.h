@@ -7,3 +7,6 @@ typedef struct _GtkWindow GtkWindow;
 // unmapped window is placed near the centre now and centred exactly once it is mapped, when
 // the window manager's frame is known.
 void kelo_center_window(GtkWindow* window);
+
+// Sets a window's title; bytes that are not UTF-8 become replacement characters.
+void kelo_set_window_title(GtkWindow* window, const char* title);

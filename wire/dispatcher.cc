@@ -194,6 +194,12 @@ void Dispatcher::decode(std::string_view line) {
     case Verb::Size:
       decode_size(rest, "main", 960, 640);
       break;
+    case Verb::WinOpen:
+      send(h_.winopen, std::make_unique<WinOpenReq>(parse_winopen(rest)));
+      break;
+    case Verb::WinClose:
+      send(h_.winclose, std::make_unique<std::string>(rest));
+      break;
     case Verb::AboutHook:
       g_about_to_app.store(rest == "1");
       break;

@@ -8,99 +8,25 @@
 #include <string>
 #include <string_view>
 
+#include "windows/winopen.h"
 #include "wire/main_queue.h"
 #include "wire/requests.h"
 
 // Every command verb, in the order lines are recognised.
+// clang-format off
 enum class Verb : uint8_t {
   None,
-  Ret,
-  Eval,
-  TitleAt,
-  Title,
-  SizeAt,
-  Size,
-  WinOpen,
-  WinClose,
-  Dlg,
-  Navr,
-  Popupr,
-  Find,
-  StopFind,
-  MenuBegin,
-  MenuBeginAt,
-  MenuReset,
-  Menu,
-  MenuRole,
-  RoleItem,
-  Item,
-  Sep,
-  Sub,
-  SubEnd,
-  MenuEnd,
-  TrayBegin,
-  TrayEnd,
-  TrayRemove,
-  WinopAt,
-  Winop,
-  CtxBegin,
-  CtxEnd,
-  CtxClear,
-  CtxSuppress,
-  AboutHook,
-  HkReg,
-  HkUnreg,
-  AudioTapStop,
-  AudioTap,
-  AudioFilterSet,
-  AudioFilters,
-  AudioBalance,
-  MenuUpd,
-  Get,
-  Notify,
-  Chrome,
-  DragWin,
-  ResizeWin,
-  ClipWrite,
-  ClipWatch,
-  DragOut,
-  Keystroke,
-  PermChk,
-  PermReq,
-  Shell,
-  Login,
-  Power,
-  Sound,
-  Share,
-  NowPlaying,
-  Say,
-  Record,
-  WinCtrl,
-  SayStop,
-  Voices,
-  PickColor,
-  Ocr,
-  Thumb,
-  Secret,
-  Auth,
-  Osa,
-  QuickLook,
-  Capture,
-  Badge,
-  Attention,
-  Progress,
-  Pdf,
-  PdfAt,
-  AppIcon,
-  Cookies,
-  Spotlight,
-  Ai,
-  AiToolResult,
-  Print,
-  PrintAt,
-  Reload,
+  Ret, Eval, TitleAt, Title, SizeAt, Size, WinOpen, WinClose, Dlg, Navr, Popupr, Find, StopFind,
+  MenuBegin, MenuBeginAt, MenuReset, Menu, MenuRole, RoleItem, Item, Sep, Sub, SubEnd, MenuEnd,
+  TrayBegin, TrayEnd, TrayRemove, WinopAt, Winop, CtxBegin, CtxEnd, CtxClear, CtxSuppress,
+  AboutHook, HkReg, HkUnreg, AudioTapStop, AudioTap, AudioFilterSet, AudioFilters, AudioBalance,
+  MenuUpd, Get, Notify, Chrome, DragWin, ResizeWin, ClipWrite, ClipWatch, DragOut, Keystroke,
+  PermChk, PermReq, Shell, Login, Power, Sound, Share, NowPlaying, Say, Record, WinCtrl, SayStop,
+  Voices, PickColor, Ocr, Thumb, Secret, Auth, Osa, QuickLook, Capture, Badge, Attention,
+  Progress, Pdf, PdfAt, AppIcon, Cookies, Spotlight, Ai, AiToolResult, Print, PrintAt, Reload,
   Quit,
 };
+// clang-format on
 
 struct Recognised {
   Verb verb = Verb::None;
@@ -113,13 +39,15 @@ Recognised recognise(std::string_view line);
 // Handlers of the commands that are built. A null handler means the command is recognised and
 // its lines are dropped.
 struct Handlers {
-  Handler<ReplyReq> reply = nullptr;     // RET
-  Handler<EvalReq> eval_win = nullptr;   // EVAL, EVAL@
-  Handler<EvalReq> title_win = nullptr;  // TITLE@
-  Handler<std::string> title = nullptr;  // TITLE
-  Handler<SizeReq> size = nullptr;       // SIZE, SIZE@
-  Handler<NoArgs> reload = nullptr;      // RELOAD
-  Handler<NoArgs> terminate = nullptr;   // QUIT, and the end of the wire
+  Handler<ReplyReq> reply = nullptr;        // RET
+  Handler<EvalReq> eval_win = nullptr;      // EVAL, EVAL@
+  Handler<EvalReq> title_win = nullptr;     // TITLE@
+  Handler<std::string> title = nullptr;     // TITLE
+  Handler<SizeReq> size = nullptr;          // SIZE, SIZE@
+  Handler<WinOpenReq> winopen = nullptr;    // WINOPEN
+  Handler<std::string> winclose = nullptr;  // WINCLOSE
+  Handler<NoArgs> reload = nullptr;         // RELOAD
+  Handler<NoArgs> terminate = nullptr;      // QUIT, and the end of the wire
 };
 
 // Set by ABOUTHOOK on the reader thread; read by the About action.

@@ -6,36 +6,34 @@
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/main_loop.h"
+#include "platform/window_gtk.h"
+#include "windows/registry.h"
 #include "wire/handlers_core.h"
-
-namespace {
-
-// The web-view library instance of a window id: "" and "main" name the main window. Secondary
-// windows join with the window registry.
-webview_t main_for_id(webview_t w, const std::string& id) {
-  return (id.empty() || id == "main") ? w : nullptr;
-}
-
-}  // namespace
 
 void do_title(webview_t w, std::unique_ptr<std::string> title) {
   if (w) webview_set_title(w, title->c_str());
 }
 
 void do_title_win(webview_t w, std::unique_ptr<EvalReq> req) {
-  if (webview_t target = main_for_id(w, req->win)) webview_set_title(target, req->text.c_str());
+  if (GtkWindow* window = window_for_id(w, req->win)) {
+    kelo_set_window_title(window, req->text.c_str());
+  }
 }
 
 void do_size(webview_t w, std::unique_ptr<SizeReq> req) {
-  webview_t target = main_for_id(w, req->win);
-  if (!target || req->width <= 0 || req->height <= 0) return;
+  GtkWindow* window = window_for_id(w, req->win);
+  if (!window || req->width <= 0 || req->height <= 0) return;
   // The window manager keeps the top-left corner (north-west gravity), so the top edge and the
   // left edge stay where they are and the window is not re-centred.
-  gtk_window_resize(webview_window(target), req->width, req->height);
+  gtk_window_resize(window, req->width, req->height);
 }
 
 void do_reload(webview_t w, std::unique_ptr<NoArgs>) {
-  if (!w) return;  // windowless: every registered window reloads once the registry exists
+  if (!w) {
+    for (auto& [id, e] : g_windows)
+      webkit_web_view_reload_bypass_cache(e.web_view.get());
+    return;
+  }
   WebKitWebView* view = webview_web_view(w);
   const char* uri = webkit_web_view_get_uri(view);
   if (uri && *uri) {
@@ -57,6 +55,8 @@ const Handlers& launcher_handlers() {
     h.title = do_title;
     h.title_win = do_title_win;
     h.size = do_size;
+    h.winopen = do_winopen;
+    h.winclose = do_winclose;
     h.reload = do_reload;
     h.terminate = do_terminate;
     return h;

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "windows/winopen.h"
+
+TEST(WinOpen, OnlyIdAndUrlTakeTheDefaults) {
+  WinOpenReq r = parse_winopen("side\thttps://a.example/");
+  EXPECT_EQ(r.id, "side");
+  EXPECT_EQ(r.url, "https://a.example/");
+  EXPECT_EQ(r.title, "");
+  EXPECT_EQ(r.width, 600);
+  EXPECT_EQ(r.height, 400);
+  EXPECT_FALSE(r.has_position || r.panel || r.hidden || has_chrome(r));
+  EXPECT_EQ(r.parent, "");
+}
+
+TEST(WinOpen, AllSeventeenFields) {
+  WinOpenReq r = parse_winopen(
+      "w\t/tmp/p.html\tTitle\t800x500\t0\tclose\t1\tsidebar\t1\t1\t10\t-20\tignored\t12,14\t"
+      "main\t1\t0");
+  EXPECT_EQ(r.title, "Title");
+  EXPECT_EQ(r.width, 800);
+  EXPECT_EQ(r.height, 500);
+  EXPECT_EQ(r.chrome,
+            (std::array<std::string, 7>{"0", "close", "1", "sidebar", "1", "1", "12,14"}));
+  EXPECT_TRUE(r.has_position);
+  EXPECT_EQ(r.x, 10);
+  EXPECT_EQ(r.y, -20);
+  EXPECT_EQ(r.parent, "main");
+  EXPECT_TRUE(r.panel);
+  EXPECT_TRUE(r.hidden);
+}
+
+TEST(WinOpen, PositionNeedsBothCoordinatesAndFlagsNeedExactValues) {
+  auto fields = [](const std::string& x, const std::string& y, const std::string& panel,
+                   const std::string& shown) {
+    return parse_winopen("w\tu\t\t\t\t\t\t\t\t\t" + x + "\t" + y + "\t\t\t\t" + panel + "\t" +
+                         shown);
+  };
+  EXPECT_FALSE(fields("10", "", "", "").has_position);
+  EXPECT_FALSE(fields("", "5", "", "").has_position);
+  EXPECT_TRUE(fields("0", "0", "", "").has_position);
+  EXPECT_FALSE(fields("", "", "true", "").panel);
+  EXPECT_FALSE(fields("", "", "", "").hidden);
+  EXPECT_FALSE(fields("", "", "", "no").hidden);
+  // A size the scanner reads only in part keeps the rest of the default.
+  EXPECT_EQ(parse_winopen("w\tu\t\t1024").height, 400);
+  EXPECT_EQ(parse_winopen("w\tu\t\tbig").width, 600);
+}

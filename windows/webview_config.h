@@ -1,0 +1,8 @@
+// What every web view of the launcher gets.
+#pragma once
+
+typedef struct _WebKitWebView WebKitWebView;
+
+// Developer extras, file access for local pages, WebGPU and media devices where the engine
+// offers them, the custom user agent.
+void apply_webview_prefs(WebKitWebView* view);

@@ -1,0 +1,28 @@
+// WINOPEN: the request to open a secondary window.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+struct WinOpenReq {
+  std::string id;
+  std::string url;
+  std::string title;
+  int width = 600;
+  int height = 400;
+  // titlebar, buttons, transparent, vibrancy, square, first-mouse, traffic-light position
+  std::array<std::string, 7> chrome;
+  bool has_position = false;
+  int x = 0;
+  int y = 0;
+  std::string parent;
+  bool panel = false;
+  bool hidden = false;
+};
+
+// The tab-separated fields after "WINOPEN "; missing trailing fields keep their defaults.
+WinOpenReq parse_winopen(std::string_view fields);
+
+// True when any chrome field is set.
+bool has_chrome(const WinOpenReq& req);
