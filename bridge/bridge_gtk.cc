@@ -24,14 +24,19 @@ void add_script(WebKitUserContentManager* ucm, const std::string& source) {
 gboolean on_user_message(WebKitWebView* view, WebKitUserMessage* message, gpointer) {
   if (g_strcmp0(webkit_user_message_get_name(message), "kelo.call") != 0) return FALSE;
   GVariant* params = webkit_user_message_get_parameters(message);
-  if (!params || !g_variant_is_of_type(params, G_VARIANT_TYPE("(sbs)"))) return TRUE;
-  const char* body = nullptr;
+  if (!params || !g_variant_is_of_type(params, G_VARIANT_TYPE("(aybs)"))) return TRUE;
+  GVariant* body_value = g_variant_get_child_value(params, 0);
+  gsize body_size = 0;
+  const void* body = g_variant_get_fixed_array(body_value, &body_size, 1);
   gboolean subframe = FALSE;
   const char* origin = nullptr;
-  g_variant_get(params, "(&sb&s)", &body, &subframe, &origin);
+  g_variant_get_child(params, 1, "b", &subframe);
+  g_variant_get_child(params, 2, "&s", &origin);
   const char* win = static_cast<const char*>(g_object_get_data(G_OBJECT(view), kWinIdKey));
-  PageMessage msg{body, subframe != FALSE, origin};
+  PageMessage msg{std::string_view(static_cast<const char*>(body), body_size), subframe != FALSE,
+                  origin};
   if (auto line = build_call_line(win ? win : "main", msg)) sock_write_line(*line);
+  g_variant_unref(body_value);
   return TRUE;
 }
 

@@ -25,18 +25,12 @@ void binding_free(gpointer data) {
   delete b;
 }
 
-// The engine serialises the origin of a local file document as "null"; such documents are
-// reported with the file scheme and no host, "file://".
-constexpr const char* kOriginScript =
-    "(function(){var o=self.origin;"
-    "return (o==='null'&&location.protocol==='file:')?'file://':o;})()";
-
 const std::string& frame_origin(FrameBinding* b) {
   if (!b->origin.empty()) return b->origin;
   b->origin = "null";
   JSCContext* ctx = webkit_frame_get_js_context_for_script_world(b->frame, g_probe_world);
   if (!ctx) return b->origin;
-  JSCValue* v = jsc_context_evaluate(ctx, kOriginScript, -1);
+  JSCValue* v = jsc_context_evaluate(ctx, "self.origin", -1);
   if (v && jsc_value_is_string(v)) {
     char* s = jsc_value_to_string(v);
     if (s && *s) b->origin = s;
@@ -50,10 +44,13 @@ const std::string& frame_origin(FrameBinding* b) {
 void post_message(JSCValue* body, gpointer data) {
   auto* b = static_cast<FrameBinding*>(data);
   if (!b->page || !b->frame || !body || !jsc_value_is_string(body)) return;
-  char* text = jsc_value_to_string(body);
+  // As bytes, so a NUL inside the text travels too.
+  GBytes* text = jsc_value_to_string_as_bytes(body);
+  if (!text) return;
   gboolean subframe = !webkit_frame_is_main_frame(b->frame);
-  GVariant* params = g_variant_new("(sbs)", text ? text : "", subframe, frame_origin(b).c_str());
-  g_free(text);
+  GVariant* bytes = g_variant_new_from_bytes(G_VARIANT_TYPE_BYTESTRING, text, TRUE);
+  g_bytes_unref(text);
+  GVariant* params = g_variant_new("(@aybs)", bytes, subframe, frame_origin(b).c_str());
   WebKitUserMessage* msg = webkit_user_message_new("kelo.call", params);
   webkit_web_page_send_message_to_view(b->page, msg, nullptr, nullptr, nullptr);
 }
