@@ -19,6 +19,7 @@
 #include "launcher/unix_socket.h"
 #include "launcher/webview.h"
 #include "platform/main_loop.h"
+#include "windows/screens_gtk.h"
 #include "wire/handlers_core.h"
 #include "wire/link.h"
 
@@ -135,6 +136,8 @@ int main(int argc, char** argv) {
   } else if (!initialize_main_window(params.title, width, height, package)) {
     leave(1);
   }
+
+  install_system_observers();
 
   if (!g_windowless && !start_front_end(params.url)) {
     std::fprintf(stderr, "launcher: cannot read %s\n", params.url.c_str());

@@ -11,6 +11,7 @@
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
 #include "windows/registry.h"
+#include "windows/screens_gtk.h"
 #include "windows/webview_config.h"
 #include "wire/handlers_core.h"
 #include "wire/link.h"
@@ -144,6 +145,7 @@ void close_secondary(const std::string& id) {
     }
   }
   sock_write_line("WINCLOSED " + id);
+  forget_winstate(id);
   KeloWindow copy = std::move(*w);
   g_windows.erase(id);
   later([copy = std::move(copy)]() mutable {
@@ -261,6 +263,7 @@ void install_main_window_hooks(webview_t w) {
   if (!window) return;
   g_signal_connect(window, "delete-event", G_CALLBACK(on_main_delete), nullptr);
   track_moves(window);
+  install_winstate_observers(window);
 }
 
 void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
@@ -290,6 +293,7 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   g_signal_connect(window, "delete-event", G_CALLBACK(on_delete), nullptr);
   g_signal_connect(window, "window-state-event", G_CALLBACK(on_window_state), nullptr);
   track_moves(window);
+  install_winstate_observers(window);
 
   // Positions on the wire are the frame's top-left corner, which north-west gravity keeps.
   if (req->has_position) gtk_window_move(window, req->x, req->y);

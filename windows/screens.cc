@@ -98,9 +98,12 @@ std::optional<Rect> rescue_frame(const Rect& f, const std::vector<Rect>& areas) 
   const Rect& v = *nearest;
   Rect r = f;
   r.x = std::max(v.x, std::min(f.x, v.x + v.width - f.width));
-  // Keep the top edge inside the area; a window that fits is lifted until its bottom edge is
-  // inside too, a taller one keeps its top edge at the area's top.
-  r.y = std::max(f.y, v.y);
-  if (r.y + f.height > v.y + v.height && v.height >= f.height) r.y = v.y + v.height - f.height;
+  // A window that fits gets its top edge no higher than the area's top and its bottom edge
+  // inside; a taller one gets its top edge at the area's top, also when it was below the area.
+  if (v.height >= f.height) {
+    r.y = std::min(std::max(f.y, v.y), v.y + v.height - f.height);
+  } else {
+    r.y = v.y;
+  }
   return r;
 }

@@ -15,7 +15,7 @@
 // Every command verb, in the order lines are recognised.
 // clang-format off
 enum class Verb : uint8_t {
-  None,
+  Unknown,
   Ret, Eval, TitleAt, Title, SizeAt, Size, WinOpen, WinClose, Dlg, Navr, Popupr, Find, StopFind,
   MenuBegin, MenuBeginAt, MenuReset, Menu, MenuRole, RoleItem, Item, Sep, Sub, SubEnd, MenuEnd,
   TrayBegin, TrayEnd, TrayRemove, WinopAt, Winop, CtxBegin, CtxEnd, CtxClear, CtxSuppress,
@@ -29,7 +29,7 @@ enum class Verb : uint8_t {
 // clang-format on
 
 struct Recognised {
-  Verb verb = Verb::None;
+  Verb verb = Verb::Unknown;
   size_t after = 0;  // offset of the first byte after the verb text
 };
 

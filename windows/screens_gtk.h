@@ -1,0 +1,31 @@
+// Screens, window state events and system events on GTK/X11.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "windows/screens.h"
+
+typedef struct _GtkWindow GtkWindow;
+
+extern bool g_geom_events;  // WINGEOM while on (WINOP geom 1)
+extern bool g_rescue_on;    // move unreachable windows back after screen changes (WINOP rescue)
+
+// The screens, primary first, in wire coordinates.
+std::vector<ScreenInfo> current_screens();
+// The window's frame and content rectangle in wire coordinates.
+Rect window_frame(GtkWindow* window);
+Rect window_content(GtkWindow* window);
+// Index into screens of the window's screen: the one it overlaps most, else the primary.
+int screen_of_window(const std::vector<ScreenInfo>& screens, GtkWindow* window);
+// Moves a window that cannot be reached on any screen onto the nearest one.
+void rescue_offscreen(GtkWindow* window);
+
+// State and geometry events of one window (the main window and every secondary window).
+void install_winstate_observers(GtkWindow* window);
+// Forgets the last state sent for a closed window.
+void forget_winstate(const std::string& id);
+// Screen changes: one "SYS screens" per burst, then the rescue pass.
+void install_screen_observers();
+// Theme, locale, sleep and wake, and screen changes; sends the theme once at once.
+void install_system_observers();
