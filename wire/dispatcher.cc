@@ -200,6 +200,16 @@ void Dispatcher::decode(std::string_view line) {
     case Verb::WinClose:
       send(h_.winclose, std::make_unique<std::string>(rest));
       break;
+    case Verb::WinopAt: {
+      std::string_view win;
+      if (take_token(rest, win)) {
+        send(h_.winop, std::make_unique<WinopReq>(WinopReq{std::string(win), std::string(rest)}));
+      }
+      break;
+    }
+    case Verb::Winop:
+      send(h_.winop, std::make_unique<WinopReq>(WinopReq{"main", std::string(rest)}));
+      break;
     case Verb::AboutHook:
       g_about_to_app.store(rest == "1");
       break;

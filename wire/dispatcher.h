@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "windows/winop.h"
 #include "windows/winopen.h"
 #include "wire/main_queue.h"
 #include "wire/requests.h"
@@ -46,6 +47,7 @@ struct Handlers {
   Handler<SizeReq> size = nullptr;          // SIZE, SIZE@
   Handler<WinOpenReq> winopen = nullptr;    // WINOPEN
   Handler<std::string> winclose = nullptr;  // WINCLOSE
+  Handler<WinopReq> winop = nullptr;        // WINOP, WINOP@
   Handler<NoArgs> reload = nullptr;         // RELOAD
   Handler<NoArgs> terminate = nullptr;      // QUIT, and the end of the wire
 };

@@ -8,6 +8,7 @@
 #include "platform/main_loop.h"
 #include "platform/window_gtk.h"
 #include "windows/registry.h"
+#include "windows/winop_gtk.h"
 #include "wire/handlers_core.h"
 
 void do_title(webview_t w, std::unique_ptr<std::string> title) {
@@ -57,6 +58,7 @@ const Handlers& launcher_handlers() {
     h.size = do_size;
     h.winopen = do_winopen;
     h.winclose = do_winclose;
+    h.winop = do_winop;
     h.reload = do_reload;
     h.terminate = do_terminate;
     return h;

@@ -60,6 +60,13 @@ TEST_F(DispatcherTest, CoreCommandsBuildTheirRecords) {
   EXPECT_EQ(run(d, {"RELOAD", "RELOAD now", "QUIT", "QUITX"}), (Lines{"reload", "terminate"}));
 }
 
+TEST_F(DispatcherTest, WindowCommands) {
+  Dispatcher d(logging_handlers());
+  EXPECT_EQ(run(d, {"WINOP@side show 0", "WINOP@side", "WINOP hide", "WINOPX", "WINOPEN a\tb",
+                    "WINCLOSE a b"}),
+            (Lines{"winop|side|show 0", "winop|main|hide", "winopen|a|b", "winclose|a b"}));
+}
+
 TEST_F(DispatcherTest, AboutHookIsSetOnTheReaderThread) {
   Dispatcher d(logging_handlers());
   EXPECT_TRUE(run(d, {"ABOUTHOOK 1"}).empty());
@@ -72,9 +79,9 @@ TEST_F(DispatcherTest, AboutHookIsSetOnTheReaderThread) {
 
 TEST_F(DispatcherTest, UnbuiltRowsAndBlockLinesDoNotReachLaterVerbs) {
   Dispatcher d(logging_handlers());
-  EXPECT_TRUE(run(d, {"WINOPEN a\tb", "GET 1 battery", "ITEM x", "SEP", "SUBEND", "", "\r",
-                      "HKREG 1 cmd+k"})
-                  .empty());
+  EXPECT_TRUE(
+      run(d, {"CHROME 1\t0", "GET 1 battery", "ITEM x", "SEP", "SUBEND", "", "\r", "HKREG 1 cmd+k"})
+          .empty());
 }
 
 TEST_F(DispatcherTest, BlockFraming) {

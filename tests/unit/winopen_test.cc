@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "windows/winop.h"
 #include "windows/winopen.h"
 
 TEST(WinOpen, OnlyIdAndUrlTakeTheDefaults) {
@@ -45,4 +46,26 @@ TEST(WinOpen, PositionNeedsBothCoordinatesAndFlagsNeedExactValues) {
   // A size the scanner reads only in part keeps the rest of the default.
   EXPECT_EQ(parse_winopen("w\tu\t\t1024").height, 400);
   EXPECT_EQ(parse_winopen("w\tu\t\tbig").width, 600);
+}
+
+TEST(Winop, CommandTable) {
+  EXPECT_EQ(parse_winop("show").kind, WinopKind::Show);
+  EXPECT_EQ(parse_winop("show 1").kind, WinopKind::Show);
+  EXPECT_EQ(parse_winop("show 0").kind, WinopKind::ShowInactive);
+  EXPECT_EQ(parse_winop("show 2").kind, WinopKind::Unknown);
+  EXPECT_EQ(parse_winop("fullscreen").kind, WinopKind::FullscreenToggle);
+  WinopCmd fs = parse_winop("fullscreen 1");
+  EXPECT_EQ(fs.kind, WinopKind::Fullscreen);
+  EXPECT_TRUE(fs.on);
+  WinopCmd geom = parse_winop("geom 0");
+  EXPECT_EQ(geom.kind, WinopKind::Geom);
+  EXPECT_FALSE(geom.on);
+  EXPECT_EQ(parse_winop("geom").kind, WinopKind::Unknown);
+  EXPECT_EQ(parse_winop("rescue 1").kind, WinopKind::Rescue);
+  WinopCmd level = parse_winop("level floating");
+  EXPECT_EQ(level.kind, WinopKind::Level);
+  EXPECT_EQ(level.arg, "floating");
+  EXPECT_EQ(parse_winop("pos 10 20").arg, "10 20");
+  EXPECT_EQ(parse_winop("hidewin").kind, WinopKind::HideWin);
+  EXPECT_EQ(parse_winop("Hide").kind, WinopKind::Unknown);
 }

@@ -57,6 +57,15 @@ inline const Handlers& logging_handlers() {
       handled().push_back("size|" + r->win + "|" + std::to_string(r->width) + "x" +
                           std::to_string(r->height));
     };
+    x.winop = [](webview_t, std::unique_ptr<WinopReq> r) {
+      handled().push_back("winop|" + r->id + "|" + r->command);
+    };
+    x.winopen = [](webview_t, std::unique_ptr<WinOpenReq> r) {
+      handled().push_back("winopen|" + r->id + "|" + r->url);
+    };
+    x.winclose = [](webview_t, std::unique_ptr<std::string> id) {
+      handled().push_back("winclose|" + *id);
+    };
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("reload"); };
     x.terminate = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("terminate"); };
     return x;
