@@ -67,15 +67,14 @@ OpenItem classify_open_arg(const std::string& arg, const std::string& cwd) {
 
 std::vector<std::string> open_event_lines(const std::vector<OpenItem>& items) {
   std::vector<std::string> lines;
-  std::string files;
+  std::vector<std::string> files;
   for (const OpenItem& item : items) {
-    if (!item.is_file) {
+    if (item.is_file) {
+      files.push_back(item.text);
+    } else {
       lines.push_back("OPENURL " + item.text);
-      continue;
     }
-    files.push_back(files.empty() ? '[' : ',');
-    json_escape_to(files, item.text);
   }
-  if (!files.empty()) lines.push_back("OPENFILES " + files + "]");
+  if (!files.empty()) lines.push_back("OPENFILES " + json_string_array(files));
   return lines;
 }

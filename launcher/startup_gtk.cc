@@ -37,6 +37,7 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
   GtkWindow* window = webview_window(g_w);
   WebKitWebView* view = webview_web_view(g_w);
   apply_webview_prefs(view);
+  kelo_apply_web_hooks(view);
   install_main_window_hooks(g_w);
   if (!g_settings.icon.empty())
     gtk_window_set_icon_from_file(window, g_settings.icon.c_str(), nullptr);

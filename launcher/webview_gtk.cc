@@ -5,8 +5,8 @@
 
 #include "launcher/app_state.h"
 #include "launcher/webview.h"
-#include "windows/registry.h"
 #include "platform/window_gtk.h"
+#include "windows/registry.h"
 
 struct kelo_webview {
   GtkWidget* window = nullptr;  // owned by GTK's toplevel list until destroyed

@@ -275,6 +275,7 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new());
   e.web_view = GRef<WebKitWebView>::retain(view);  // the window's container owns the other
   apply_webview_prefs(view);
+  kelo_apply_web_hooks(view);
   attach_kelo_bridge(view, req->id);
 
   GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));

@@ -6,3 +6,6 @@ typedef struct _WebKitWebView WebKitWebView;
 // Developer extras, file access for local pages, WebGPU and media devices where the engine
 // offers them, the custom user agent.
 void apply_webview_prefs(WebKitWebView* view);
+
+// File drops (the DROP event) and the camera and microphone decision.
+void kelo_apply_web_hooks(WebKitWebView* view);

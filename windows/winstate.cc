@@ -24,15 +24,6 @@ std::optional<std::string> WinStateMemo::update(const std::string& id, const Win
 
 namespace {
 
-void append_array(std::string& out, const std::vector<std::string>& items) {
-  out.push_back('[');
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (i) out.push_back(',');
-    json_escape_to(out, items[i]);
-  }
-  out.push_back(']');
-}
-
 // "pt_BR.UTF-8@euro" -> "pt-BR"; "" for C and POSIX.
 std::string tag_of(std::string name) {
   size_t cut = name.find_first_of(".@");
@@ -50,9 +41,9 @@ std::string locale_json(const LocaleInfo& info) {
   std::string out = "{\"language\":";
   json_escape_to(out, info.languages.empty() ? std::string("en") : info.languages.front());
   out.append(",\"languages\":");
-  append_array(out, info.languages);
+  out.append(json_string_array(info.languages));
   out.append(",\"system\":");
-  append_array(out, info.system ? *info.system : info.languages);
+  out.append(json_string_array(info.system ? *info.system : info.languages));
   out.append(",\"region\":");
   if (info.region) {
     json_escape_to(out, *info.region);

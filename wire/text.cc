@@ -42,6 +42,16 @@ std::string json_escape(std::string_view text) {
   return out;
 }
 
+std::string json_string_array(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i) out.push_back(',');
+    json_escape_to(out, items[i]);
+  }
+  out.push_back(']');
+  return out;
+}
+
 std::string wire_escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -11,6 +11,9 @@ std::string json_escape(std::string_view text);
 // Appends json_escape(text) to out.
 void json_escape_to(std::string& out, std::string_view text);
 
+// A JSON array of strings, comma separated, no blanks: ["a","b"].
+std::string json_string_array(const std::vector<std::string>& items);
+
 // Free text inside a wire field: backslash, LF, TAB and CR become two-byte escapes.
 std::string wire_escape(std::string_view text);
 // Reverses wire_escape; a backslash before any other byte yields that byte, a trailing

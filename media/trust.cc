@@ -1,0 +1,70 @@
+#include "media/trust.h"
+
+#include <cctype>
+
+bool media_glob(std::string_view pattern, std::string_view text) {
+  // Iterative matching with one backtrack point per star: linear in practice, never
+  // exponential on patterns with many stars.
+  size_t p = 0, t = 0, star = std::string_view::npos, resume = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = t;
+    } else if (p < pattern.size() && pattern[p] == text[t]) {
+      ++p;
+      ++t;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      t = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*')
+    ++p;
+  return p == pattern.size();
+}
+
+bool media_trusted(const TrustRules& rules, std::string_view capability, std::string_view origin) {
+  if (origin == "file://") return true;
+  for (const auto& [cap, pattern] : rules) {
+    if (cap == capability && media_glob(pattern, origin)) return true;
+  }
+  return false;
+}
+
+std::string url_origin_str(std::string_view url) {
+  size_t colon = url.find(':');
+  if (colon == std::string_view::npos || colon == 0) return "null";
+  std::string scheme(url.substr(0, colon));
+  for (char c : scheme) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
+      return "null";
+    }
+  }
+  for (char& c : scheme)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme == "file") return "file://";
+  std::string out = scheme + "://";
+  std::string_view rest = url.substr(colon + 1);
+  if (rest.substr(0, 2) != "//") return out;
+  rest.remove_prefix(2);
+  std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+  std::string_view host = authority;
+  std::string_view port;
+  size_t port_colon = authority.rfind(':');
+  size_t bracket = authority.rfind(']');
+  if (port_colon != std::string_view::npos &&
+      (bracket == std::string_view::npos || port_colon > bracket)) {
+    host = authority.substr(0, port_colon);
+    port = authority.substr(port_colon + 1);
+  }
+  for (char c : host)
+    out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  bool default_port =
+      port.empty() || (scheme == "http" && port == "80") || (scheme == "https" && port == "443");
+  if (!default_port) out.append(":").append(port);
+  return out;
+}

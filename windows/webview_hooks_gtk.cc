@@ -1,0 +1,79 @@
+// Hooks every web view gets: file drops become DROP events, and camera and microphone requests
+// from trusted origins are granted while the user decides for the others.
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <string>
+#include <vector>
+
+#include "launcher/app_state.h"
+#include "media/trust.h"
+#include "platform/gobj.h"
+#include "windows/webview_config.h"
+#include "wire/link.h"
+#include "wire/text.h"
+
+namespace {
+
+void on_drag_data(GtkWidget*, GdkDragContext*, int, int, GtkSelectionData* data, guint, guint,
+                  gpointer) {
+  char** uris = gtk_selection_data_get_uris(data);
+  if (!uris) return;
+  std::vector<std::string> paths;
+  for (char** u = uris; *u; ++u) {
+    GCharPtr path(g_filename_from_uri(*u, nullptr, nullptr));
+    if (path) paths.emplace_back(path.get());
+  }
+  g_strfreev(uris);
+  if (!paths.empty()) sock_write_line("DROP " + json_string_array(paths));
+}
+
+std::string capabilities_text(bool camera, bool microphone) {
+  if (camera && microphone) return "camera and microphone";
+  return camera ? "camera" : "microphone";
+}
+
+gboolean on_permission(WebKitWebView* view, WebKitPermissionRequest* request, gpointer) {
+  if (!WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) return FALSE;
+  auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
+  bool camera = webkit_user_media_permission_is_for_video_device(media);
+  bool microphone = webkit_user_media_permission_is_for_audio_device(media);
+  const char* uri = webkit_web_view_get_uri(view);
+  std::string origin = url_origin_str(uri ? uri : "");
+  const TrustRules& rules = g_settings.media_origins;
+  bool trusted = (!camera || media_trusted(rules, "camera", origin)) &&
+                 (!microphone || media_trusted(rules, "microphone", origin));
+  if (trusted) {
+    webkit_permission_request_allow(request);
+    return TRUE;
+  }
+  // Not trusted: the user decides, as the engine's own prompt would let them.
+  GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(view));
+  GtkWidget* dialog = gtk_message_dialog_new(
+      GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr, GTK_DIALOG_DESTROY_WITH_PARENT,
+      GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "Allow %s to use your %s?", origin.c_str(),
+      capabilities_text(camera, microphone).c_str());
+  gtk_dialog_add_buttons(GTK_DIALOG(dialog), "Don’t Allow", GTK_RESPONSE_REJECT, "Allow",
+                         GTK_RESPONSE_ACCEPT, nullptr);
+  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* d, int response, gpointer data) {
+                     auto* req = static_cast<WebKitPermissionRequest*>(data);
+                     if (response == GTK_RESPONSE_ACCEPT) {
+                       webkit_permission_request_allow(req);
+                     } else {
+                       webkit_permission_request_deny(req);
+                     }
+                     gtk_widget_destroy(GTK_WIDGET(d));
+                   }),
+                   g_object_ref(request));
+  g_object_weak_ref(
+      G_OBJECT(dialog), [](gpointer data, GObject*) { g_object_unref(data); }, request);
+  gtk_widget_show(dialog);
+  return TRUE;
+}
+
+}  // namespace
+
+void kelo_apply_web_hooks(WebKitWebView* view) {
+  g_signal_connect(view, "drag-data-received", G_CALLBACK(on_drag_data), nullptr);
+  g_signal_connect(view, "permission-request", G_CALLBACK(on_permission), nullptr);
+}
