@@ -48,8 +48,11 @@ void evaluate(WebKitWebView* view, const std::string& script) {
 }  // namespace
 
 void kelo_bridge_init(const std::string& exe_dir) {
-  webkit_web_context_set_web_extensions_directory(webkit_web_context_get_default(),
-                                                  (exe_dir + "/webext").c_str());
+  WebKitWebContext* context = webkit_web_context_get_default();
+  webkit_web_context_set_web_extensions_directory(context, (exe_dir + "/webext").c_str());
+  // The extension keeps local pages inside their read-access root.
+  webkit_web_context_set_web_extensions_initialization_user_data(
+      context, g_variant_new_string(g_settings.read_access.c_str()));
 }
 
 void attach_kelo_bridge(WebKitWebView* view, const std::string& win_id) {

@@ -1,9 +1,14 @@
 // Web process side of the page bridge. Every frame's window gets
 // window.webkit.messageHandlers.kelo.postMessage, bound to that frame: a call carries the
 // frame's real place (main frame or not) and origin, which the page cannot choose.
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <webkit2/webkit-web-extension.h>
 
 #include <string>
+
+#include "launcher/read_access.h"
 
 namespace {
 
@@ -85,10 +90,68 @@ void window_object_cleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame*
   g_object_unref(ctx);
 }
 
+// --- read access of local pages ---------------------------------------------------------
+// A local page reads files only inside its read-access root: its own folder (or the folder
+// above, when that holds "shared"), widened to the configured read-access folder.
+
+std::string g_read_access;  // the launcher's read-access setting
+
+std::string file_path_of(const char* uri) {
+  if (!uri || g_ascii_strncasecmp(uri, "file:", 5) != 0) return {};
+  char* path = g_filename_from_uri(uri, nullptr, nullptr);
+  if (!path) return {};
+  std::string out = path;
+  g_free(path);
+  return out;
+}
+
+// The real path when the file exists (symbolic links resolved), else the path tidied up.
+std::string real_or_standard(const std::string& path) {
+  char buf[PATH_MAX];
+  if (realpath(path.c_str(), buf)) return buf;
+  return standardize_path(path);
+}
+
+bool inside(const std::string& path, const std::string& root) {
+  if (root == "/") return true;
+  return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+                          path[root.size()] == '/');
+}
+
+gboolean on_send_request(WebKitWebPage* page, WebKitURIRequest* request, WebKitURIResponse*,
+                         gpointer) {
+  const char* uri = webkit_uri_request_get_uri(request);
+  if (!uri || g_ascii_strncasecmp(uri, "file:", 5) != 0) return FALSE;
+  const char* page_uri = webkit_web_page_get_uri(page);
+  std::string page_path = file_path_of(page_uri);
+  // The page's own document, and file requests of pages that are not local, are the
+  // engine's business.
+  if (page_path.empty() || g_strcmp0(uri, page_uri) == 0) return FALSE;
+  // A file URL that does not decode to a path (an encoded "/" for one) is refused.
+  std::string wanted = file_path_of(uri);
+  if (wanted.empty()) return TRUE;
+  auto is_dir = [](const std::string& p) {
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  std::string root =
+      real_or_standard(kelo_read_access_path(real_or_standard(page_path), g_read_access, is_dir));
+  return inside(real_or_standard(wanted), root) ? FALSE : TRUE;  // TRUE cancels the request
+}
+
+void on_page_created(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
+  g_signal_connect(page, "send-request", G_CALLBACK(on_send_request), nullptr);
+}
+
 }  // namespace
 
-extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize(WebKitWebExtension*) {
+extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
+    WebKitWebExtension* extension, GVariant* data) {
+  if (data && g_variant_is_of_type(data, G_VARIANT_TYPE_STRING)) {
+    g_read_access = g_variant_get_string(data, nullptr);
+  }
   g_probe_world = webkit_script_world_new();
   g_signal_connect(webkit_script_world_get_default(), "window-object-cleared",
                    G_CALLBACK(window_object_cleared), nullptr);
+  g_signal_connect(extension, "page-created", G_CALLBACK(on_page_created), nullptr);
 }
