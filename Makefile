@@ -23,6 +23,8 @@ demo: deps build
 
 bench: deps build
 	$(BUILD_DIR)/wire_bench
+	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/bridge_bench; \
+	else tests/desktop/run -- $(BUILD_DIR)/bridge_bench; fi
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELO_FUZZ=ON \
