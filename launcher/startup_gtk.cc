@@ -41,10 +41,7 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
   install_main_window_hooks(g_w);
   if (!g_settings.icon.empty())
     gtk_window_set_icon_from_file(window, g_settings.icon.c_str(), nullptr);
-  if (g_accessory) {
-    gtk_window_set_skip_taskbar_hint(window, TRUE);
-    gtk_window_set_skip_pager_hint(window, TRUE);
-  }
+  if (g_accessory) kelo_hide_from_taskbar(window);
   webview_set_title(g_w, title.c_str());
   webview_set_size(g_w, width, height, WEBVIEW_HINT_NONE);
   if (width > 0 && height > 0) kelo_center_window(window);

@@ -27,6 +27,11 @@ gboolean center_on_map(GtkWidget* widget, GdkEvent*, gpointer) {
 
 }  // namespace
 
+void kelo_hide_from_taskbar(GtkWindow* window) {
+  gtk_window_set_skip_taskbar_hint(window, TRUE);
+  gtk_window_set_skip_pager_hint(window, TRUE);
+}
+
 void kelo_set_window_title(GtkWindow* window, const char* title) {
   GCharPtr valid(g_utf8_make_valid(title, -1));
   gtk_window_set_title(window, valid.get());

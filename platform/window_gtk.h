@@ -8,5 +8,8 @@ typedef struct _GtkWindow GtkWindow;
 // the window manager's frame is known.
 void kelo_center_window(GtkWindow* window);
 
+// No taskbar or pager entry for the window.
+void kelo_hide_from_taskbar(GtkWindow* window);
+
 // Sets a window's title; bytes that are not UTF-8 become replacement characters.
 void kelo_set_window_title(GtkWindow* window, const char* title);

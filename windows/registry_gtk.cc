@@ -239,8 +239,7 @@ void make_panel(GtkWindow* window) {
   gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_UTILITY);
   gtk_window_set_focus_on_map(window, FALSE);
   gtk_window_set_accept_focus(window, TRUE);
-  gtk_window_set_skip_taskbar_hint(window, TRUE);
-  gtk_window_set_skip_pager_hint(window, TRUE);
+  kelo_hide_from_taskbar(window);
 }
 
 void panel_front(GtkWindow* window) {
@@ -281,10 +280,7 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
   e.window = GRef<GtkWindow>::retain(window);
   if (req->panel) make_panel(window);
-  if (g_accessory) {
-    gtk_window_set_skip_taskbar_hint(window, TRUE);
-    gtk_window_set_skip_pager_hint(window, TRUE);
-  }
+  if (g_accessory) kelo_hide_from_taskbar(window);
   kelo_set_window_title(window, (req->title.empty() ? req->id : req->title).c_str());
   gtk_window_set_default_size(window, req->width, req->height);
   gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
