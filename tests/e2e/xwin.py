@@ -4,6 +4,7 @@ manager and the X server know about them (EWMH properties, geometry)."""
 from collections import namedtuple
 
 from Xlib import X, Xatom, display as xdisplay, error as xerror
+from Xlib.protocol import event as xevent
 
 from harness import STEP, WINDOW, wait_for
 
@@ -151,6 +152,52 @@ class X11:
             rect = self.geometry(win)
             return rect if rect is not None and check(rect) else None
         return wait_for(probe, timeout, lambda: "%s (geometry is %r)" % (what, self.geometry(win)))
+
+    def transient_for(self, win):
+        """The id of the window named by the window's WM_TRANSIENT_FOR, or None."""
+        value = self._prop(win, "WM_TRANSIENT_FOR", Xatom.WINDOW)
+        return value[0] if value is not None and len(value) else None
+
+    def frame(self, win):
+        """The window's frame (client area plus _NET_FRAME_EXTENTS) in root coordinates, or
+        None while the window manager has not set the extents."""
+        extents, rect = self.frame_extents(win), self.geometry(win)
+        if extents is None or rect is None:
+            return None
+        left, right, top, bottom = extents
+        return Rect(rect.x - left, rect.y - top, rect.width + left + right,
+                    rect.height + top + bottom)
+
+    def wait_frame(self, win, check, what, timeout=STEP):
+        """Waits until check(Rect) holds for the window's frame; returns that Rect."""
+        def probe():
+            rect = self.frame(win)
+            return rect if rect is not None and check(rect) else None
+        return wait_for(probe, timeout, lambda: "%s (frame is %r)" % (what, self.frame(win)))
+
+    # ---- acting as the window manager's user ---------------------------------------------
+
+    def _client_message(self, win, type_name, data, to_root):
+        ev = xevent.ClientMessage(window=win, client_type=self.atom(type_name),
+                                  data=(32, (list(data) + [0] * 5)[:5]))
+        if to_root:
+            self.root.send_event(ev, event_mask=X.SubstructureRedirectMask
+                                 | X.SubstructureNotifyMask)
+        else:
+            win.send_event(ev, event_mask=X.NoEventMask)
+        self.d.flush()
+
+    def move_frame(self, win, x, y):
+        """Asks the window manager to put the window's frame's top-left corner at (x, y), as a
+        pager does (_NET_MOVERESIZE_WINDOW, north-west gravity, x and y only)."""
+        flags = 1 | (1 << 8) | (1 << 9) | (2 << 12)
+        self._client_message(win, "_NET_MOVERESIZE_WINDOW", [flags, x, y], to_root=True)
+
+    def request_close(self, win):
+        """Asks the window to close as the close button of its frame does: the ICCCM
+        WM_DELETE_WINDOW message."""
+        self._client_message(win, "WM_PROTOCOLS",
+                             [self.atom("WM_DELETE_WINDOW"), X.CurrentTime], to_root=False)
 
     # ---- watching sizes ----------------------------------------------------------------
 
