@@ -43,6 +43,7 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
     gtk_window_set_icon_from_file(window, g_settings.icon.c_str(), nullptr);
   if (g_accessory) kelo_hide_from_taskbar(window);
   webview_set_title(g_w, title.c_str());
+  kelo_fit_to_workarea(window, width, height);
   webview_set_size(g_w, width, height, WEBVIEW_HINT_NONE);
   if (width > 0 && height > 0) kelo_center_window(window);
   attach_kelo_bridge(view, "main");

@@ -27,6 +27,21 @@ gboolean center_on_map(GtkWidget* widget, GdkEvent*, gpointer) {
 
 }  // namespace
 
+void kelo_fit_to_workarea(GtkWindow* window, int& width, int& height) {
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  GdkMonitor* monitor = gdk_window ? gdk_display_get_monitor_at_window(display, gdk_window)
+                                   : gdk_display_get_primary_monitor(display);
+  if (!monitor && gdk_display_get_n_monitors(display) > 0) {
+    monitor = gdk_display_get_monitor(display, 0);
+  }
+  if (!monitor) return;
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  if (width > area.width) width = area.width;
+  if (height > area.height) height = area.height;
+}
+
 void kelo_hide_from_taskbar(GtkWindow* window) {
   gtk_window_set_skip_taskbar_hint(window, TRUE);
   gtk_window_set_skip_pager_hint(window, TRUE);

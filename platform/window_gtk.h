@@ -8,6 +8,11 @@ typedef struct _GtkWindow GtkWindow;
 // the window manager's frame is known.
 void kelo_center_window(GtkWindow* window);
 
+// Limits a content size to the work area of the window's monitor (the primary one before the
+// window is shown): the display server cannot hold larger windows, and the engine stalls
+// drawing pages of such a size.
+void kelo_fit_to_workarea(GtkWindow* window, int& width, int& height);
+
 // No taskbar or pager entry for the window.
 void kelo_hide_from_taskbar(GtkWindow* window);
 

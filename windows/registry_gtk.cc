@@ -61,28 +61,43 @@ Pos* last_pos(GtkWindow* window) {
   return pos;
 }
 
-gboolean on_configure(GtkWidget* widget, GdkEventConfigure* event, gpointer) {
+gboolean on_configure(GtkWidget* widget, GdkEventConfigure*, gpointer) {
   GtkWindow* window = GTK_WINDOW(widget);
   Pos* pos = last_pos(window);
-  int dx = pos->x == INT_MIN ? 0 : event->x - pos->x;
-  int dy = pos->y == INT_MIN ? 0 : event->y - pos->y;
-  pos->x = event->x;
-  pos->y = event->y;
+  // The event's own coordinates are relative to the frame for real events and to the root for
+  // the window manager's synthetic ones; ask the server where the window is instead.
+  int x, y;
+  gdk_window_get_origin(gtk_widget_get_window(widget), &x, &y);
+  int dx = pos->x == INT_MIN ? 0 : x - pos->x;
+  int dy = pos->y == INT_MIN ? 0 : y - pos->y;
+  pos->x = x;
+  pos->y = y;
   if (dx == 0 && dy == 0) return FALSE;
   std::string id = winid_for_window(window);
   if (id.empty()) return FALSE;
   for (auto& [child_id, child] : g_windows) {
     if (child.parent != id || !child.window) continue;
-    int cx, cy;
-    gtk_window_get_position(child.window.get(), &cx, &cy);
+    GdkWindow* child_window = gtk_widget_get_window(GTK_WIDGET(child.window.get()));
+    if (!child_window) continue;
+    int cx, cy;  // the frame's corner, which a move names
+    gdk_window_get_root_origin(child_window, &cx, &cy);
     gtk_window_move(child.window.get(), cx + dx, cy + dy);
   }
+  return FALSE;
+}
+
+// Where the window is when it appears: the window manager need not send a configure event
+// then, and the first move must already be measured from here.
+gboolean on_map(GtkWidget* widget, GdkEvent*, gpointer) {
+  Pos* pos = last_pos(GTK_WINDOW(widget));
+  gdk_window_get_origin(gtk_widget_get_window(widget), &pos->x, &pos->y);
   return FALSE;
 }
 
 void track_moves(GtkWindow* window) {
   gtk_widget_add_events(GTK_WIDGET(window), GDK_STRUCTURE_MASK);
   g_signal_connect(window, "configure-event", G_CALLBACK(on_configure), nullptr);
+  g_signal_connect(window, "map-event", G_CALLBACK(on_map), nullptr);
 }
 
 void attach_child(GtkWindow* parent, const std::string& parent_id, KeloWindow& child) {
@@ -282,7 +297,9 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   if (req->panel) make_panel(window);
   if (g_accessory) kelo_hide_from_taskbar(window);
   kelo_set_window_title(window, (req->title.empty() ? req->id : req->title).c_str());
-  gtk_window_set_default_size(window, req->width, req->height);
+  int width = req->width, height = req->height;
+  kelo_fit_to_workarea(window, width, height);
+  gtk_window_set_default_size(window, width, height);
   gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
   gtk_widget_show(GTK_WIDGET(view));
   if (!req->has_position) kelo_center_window(window);

@@ -24,9 +24,11 @@ void do_title_win(webview_t w, std::unique_ptr<EvalReq> req) {
 void do_size(webview_t w, std::unique_ptr<SizeReq> req) {
   GtkWindow* window = window_for_id(w, req->win);
   if (!window || req->width <= 0 || req->height <= 0) return;
+  int width = req->width, height = req->height;
+  kelo_fit_to_workarea(window, width, height);
   // The window manager keeps the top-left corner (north-west gravity), so the top edge and the
   // left edge stay where they are and the window is not re-centred.
-  gtk_window_resize(window, req->width, req->height);
+  gtk_window_resize(window, width, height);
 }
 
 void do_reload(webview_t w, std::unique_ptr<NoArgs>) {
