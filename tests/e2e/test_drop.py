@@ -69,7 +69,9 @@ def test_dropped_files_give_one_drop_with_their_paths_in_order(dev_app, x11, sou
     assert "text/uri-list" in drag.requests, drag.describe()
     line = app.backend.wait_line("DROP ", start=start)
     assert json.loads(line[len("DROP "):]) == paths
-    assert line == "DROP " + json.dumps(paths, ensure_ascii=False, separators=(",", ":"))
+    # Compact: no blanks but those inside the paths (letters beyond ASCII as text or as \u).
+    assert line[len("DROP "):] in {json.dumps(paths, ensure_ascii=a, separators=(",", ":"))
+                                   for a in (False, True)}
     assert drops(lines_until_marker(app.backend, start)) == [paths]
 
 

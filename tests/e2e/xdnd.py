@@ -191,10 +191,6 @@ class Drag:
             pass
         return self.accepted
 
-    def settle(self, check, what, timeout=None):
-        """Serves the target until check() holds (for instance a second XdndStatus)."""
-        self._pump(check, what, timeout)
-
     def drop(self, require_finished=True):
         """Sends XdndDrop and waits for XdndFinished; returns its (success, action name).
 
