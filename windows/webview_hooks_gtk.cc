@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,17 +16,33 @@
 
 namespace {
 
-void on_drag_data(GtkWidget*, GdkDragContext*, int, int, GtkSelectionData* data, guint, guint,
-                  gpointer) {
+// The engine reads a drag's data as soon as the drag enters the view, and the drag may go on
+// to leave without dropping. The files therefore stay with the drag context and become DROP
+// only when the drag drops.
+constexpr char kDropPaths[] = "kelo-drop-paths";
+
+using PathList = std::vector<std::string>;
+
+void on_drag_data(GtkWidget*, GdkDragContext* context, int, int, GtkSelectionData* data, guint,
+                  guint, gpointer) {
   char** uris = gtk_selection_data_get_uris(data);
   if (!uris) return;
-  std::vector<std::string> paths;
+  auto paths = std::make_unique<PathList>();
   for (char** u = uris; *u; ++u) {
     GCharPtr path(g_filename_from_uri(*u, nullptr, nullptr));
-    if (path) paths.emplace_back(path.get());
+    if (path) paths->emplace_back(path.get());
   }
   g_strfreev(uris);
-  if (!paths.empty()) sock_write_line("DROP " + json_string_array(paths));
+  if (paths->empty()) return;
+  g_object_set_data_full(G_OBJECT(context), kDropPaths, paths.release(),
+                         [](gpointer p) { delete static_cast<PathList*>(p); });
+}
+
+gboolean on_drag_drop(GtkWidget*, GdkDragContext* context, int, int, guint, gpointer) {
+  std::unique_ptr<PathList> paths(
+      static_cast<PathList*>(g_object_steal_data(G_OBJECT(context), kDropPaths)));
+  if (paths) sock_write_line("DROP " + json_string_array(*paths));
+  return FALSE;  // the engine handles the drop as it would anyway
 }
 
 std::string capabilities_text(bool camera, bool microphone) {
@@ -75,5 +92,6 @@ gboolean on_permission(WebKitWebView* view, WebKitPermissionRequest* request, gp
 
 void kelo_apply_web_hooks(WebKitWebView* view) {
   g_signal_connect(view, "drag-data-received", G_CALLBACK(on_drag_data), nullptr);
+  g_signal_connect(view, "drag-drop", G_CALLBACK(on_drag_drop), nullptr);
   g_signal_connect(view, "permission-request", G_CALLBACK(on_permission), nullptr);
 }
