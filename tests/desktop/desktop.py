@@ -212,9 +212,17 @@ class Desktop:
                 "-novtswitch", "-sharevts", "-keeptty"] + common
 
     def xrandr(self, *args):
-        """Runs xrandr on this desktop (switching dummy outputs on and off, for instance)."""
-        return subprocess.run(["xrandr"] + list(args), env=self.child_env(), check=True,
-                              stdout=subprocess.PIPE, text=True).stdout
+        """Runs xrandr on this desktop (switching dummy outputs on and off, for instance).
+
+        Then has the server probe its outputs, as a desktop's display daemon does after a
+        hotplug: until something asks, Xorg may keep a change of its dummy outputs to
+        itself, and programs that follow the monitors would not hear of it.
+        """
+        out = subprocess.run(["xrandr"] + list(args), env=self.child_env(), check=True,
+                             stdout=subprocess.PIPE, text=True).stdout
+        subprocess.run(["xrandr", "--query"], env=self.child_env(), check=True,
+                       stdout=subprocess.DEVNULL)
+        return out
 
     def _spawn_until_ready(self, name, make_argv):
         """Starts a server that reports readiness by writing one line to a descriptor it is

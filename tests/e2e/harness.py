@@ -72,6 +72,7 @@ class FakeBackend:
         self._cond = threading.Condition()
         self._conn = None
         self._lines = []
+        self._times = []  # time.monotonic() at the arrival of each line
         self._eof = False
         self._error = None
         self._stop = threading.Event()
@@ -126,8 +127,10 @@ class FakeBackend:
             pending += data
             *complete, pending = pending.split(b"\n")
             if complete:
+                now = time.monotonic()
                 with self._cond:
                     self._lines.extend(c.decode("utf-8", "surrogateescape") for c in complete)
+                    self._times.extend([now] * len(complete))
                     self._cond.notify_all()
         with self._cond:
             self._eof = True
@@ -166,6 +169,11 @@ class FakeBackend:
         """Every line received so far, without its line feed."""
         with self._cond:
             return list(self._lines)
+
+    def arrival(self, index):
+        """When line `index` arrived, in time.monotonic() seconds."""
+        with self._cond:
+            return self._times[index]
 
     def wait_line(self, match, timeout=STEP, start=0):
         """Returns the first received line (from index `start`) that matches.

@@ -100,7 +100,7 @@ class X11:
         """The part of the primary monitor (RandR; the whole root window without a monitor
         list) that windows may use: without what the desktop reserves (_NET_WORKAREA)."""
         try:
-            monitors = self.d.xrandr_get_monitors(self.root).monitors
+            monitors = self.root.xrandr_get_monitors().monitors
         except (AttributeError, xerror.XError):
             monitors = []
         if monitors:
@@ -265,3 +265,92 @@ class X11:
             return rect is not None and self.pixel(rect.x + rect.width // 2,
                                                    rect.y + rect.height // 2) == rgb
         return wait_for(check, timeout, "colour %r in the middle of the window" % (rgb,))
+
+
+    # ---- screens -----------------------------------------------------------------------
+
+    def outputs(self):
+        """The RandR outputs that drive a monitor now, as {name: output id}."""
+        res = self.root.xrandr_get_screen_resources()
+        found = {}
+        for output in res.outputs:
+            info = self.d.xrandr_get_output_info(output, res.config_timestamp)
+            if info.crtc:
+                found[info.name] = output
+        return found
+
+    def monitors(self):
+        """The RandR monitors: {name: Rect} in root coordinates."""
+        return {self.d.get_atom_name(m.name): Rect(m.x, m.y, m.width_in_pixels,
+                                                   m.height_in_pixels)
+                for m in self.root.xrandr_get_monitors().monitors}
+
+    # ---- more about windows ------------------------------------------------------------
+
+    def frame(self, win):
+        """The window with the window manager's frame, in root coordinates (None when gone)."""
+        rect = self.geometry(win)
+        if rect is None:
+            return None
+        left, right, top, bottom = self.frame_extents(win) or (0, 0, 0, 0)
+        return Rect(rect.x - left, rect.y - top, rect.width + left + right,
+                    rect.height + top + bottom)
+
+    def wait_frame(self, win, check, what, timeout=STEP):
+        """Waits until check(Rect) holds for the window's frame; returns that Rect."""
+        def probe():
+            rect = self.frame(win)
+            return rect if rect is not None and check(rect) else None
+        return wait_for(probe, timeout, lambda: "%s (frame is %r)" % (what, self.frame(win)))
+
+    def transient_for(self, win):
+        """The id of the window in WM_TRANSIENT_FOR, or None."""
+        value = self._prop(win, "WM_TRANSIENT_FOR", Xatom.WINDOW)
+        return value[0] if value is not None and len(value) else None
+
+    # ---- asking the window manager, as a pager or the user would -------------------------
+
+    def _to_wm(self, win, name, data):
+        data = (list(data) + [0] * 5)[:5]
+        ev = xevent.ClientMessage(window=win, client_type=self.atom(name), data=(32, data))
+        self.root.send_event(ev, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+        self.d.flush()
+
+    def set_state(self, win, add, *names):
+        """Adds (add=True) or removes _NET_WM_STATE atoms (one or two) through the manager."""
+        atoms = [self.atom(n) for n in names]
+        self._to_wm(win, "_NET_WM_STATE", [1 if add else 0] + atoms + [0] * (2 - len(atoms))
+                    + [2])
+
+    def iconify(self, win):
+        """Asks the window manager to iconify the window (ICCCM WM_CHANGE_STATE)."""
+        self._to_wm(win, "WM_CHANGE_STATE", [3])  # IconicState
+
+    def activate(self, win):
+        """Asks the window manager to raise and focus the window."""
+        self._to_wm(win, "_NET_ACTIVE_WINDOW", [2, X.CurrentTime, 0])
+
+    def move_frame(self, win, x, y, width=None, height=None):
+        """Asks the window manager to put the frame's top-left corner at (x, y) and, when
+        given, to give the window a client area of width x height."""
+        flags = 1 | 1 << 8 | 1 << 9 | 2 << 12  # north-west gravity, x, y, from a pager
+        if width is not None:
+            flags |= 1 << 10 | 1 << 11
+        self._to_wm(win, "_NET_MOVERESIZE_WINDOW", [flags, x, y, width or 0, height or 0])
+
+    def close_window(self, win):
+        """Closes the window as its close button does (the manager sends WM_DELETE_WINDOW)."""
+        self._to_wm(win, "_NET_CLOSE_WINDOW", [X.CurrentTime, 2])
+
+    def wm_sync(self, timeout=STEP):
+        """Returns once the window manager has handled everything the X server had for it
+        before this call: it answers a frame-extents request for a window of our own."""
+        probe = self.root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+        try:
+            self.d.sync()
+            self._to_wm(probe, "_NET_REQUEST_FRAME_EXTENTS", [])
+            wait_for(lambda: self.frame_extents(probe) is not None, timeout,
+                     "the window manager to answer a frame-extents request")
+        finally:
+            probe.destroy()
+            self.d.flush()
