@@ -310,7 +310,11 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   install_winstate_observers(window);
 
   // Positions on the wire are the frame's top-left corner, which north-west gravity keeps.
-  if (req->has_position) gtk_window_move(window, req->x, req->y);
+  if (req->has_position) {
+    int ox, oy;
+    wire_origin(ox, oy);
+    gtk_window_move(window, req->x + ox, req->y + oy);
+  }
   if (!req->hidden) bring_forward(window);
   if (!req->parent.empty()) {
     if (req->hidden) {

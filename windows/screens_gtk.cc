@@ -113,7 +113,6 @@ void on_screens_changed() {
 
 }  // namespace
 
-// The root position of the primary screen's top-left corner: wire coordinates start there.
 void wire_origin(int& x, int& y) {
   x = y = 0;
   GdkDisplay* display = gdk_display_get_default();

@@ -11,6 +11,8 @@ typedef struct _GtkWindow GtkWindow;
 extern bool g_geom_events;  // WINGEOM while on (WINOP geom 1)
 extern bool g_rescue_on;    // move unreachable windows back after screen changes (WINOP rescue)
 
+// The root position of the primary screen's top-left corner, where wire coordinates start.
+void wire_origin(int& x, int& y);
 // The screens, primary first, in wire coordinates.
 std::vector<ScreenInfo> current_screens();
 // The window's frame and content rectangle in wire coordinates.

@@ -153,28 +153,6 @@ class X11:
             return rect if rect is not None and check(rect) else None
         return wait_for(probe, timeout, lambda: "%s (geometry is %r)" % (what, self.geometry(win)))
 
-    def transient_for(self, win):
-        """The id of the window named by the window's WM_TRANSIENT_FOR, or None."""
-        value = self._prop(win, "WM_TRANSIENT_FOR", Xatom.WINDOW)
-        return value[0] if value is not None and len(value) else None
-
-    def frame(self, win):
-        """The window's frame (client area plus _NET_FRAME_EXTENTS) in root coordinates, or
-        None while the window manager has not set the extents."""
-        extents, rect = self.frame_extents(win), self.geometry(win)
-        if extents is None or rect is None:
-            return None
-        left, right, top, bottom = extents
-        return Rect(rect.x - left, rect.y - top, rect.width + left + right,
-                    rect.height + top + bottom)
-
-    def wait_frame(self, win, check, what, timeout=STEP):
-        """Waits until check(Rect) holds for the window's frame; returns that Rect."""
-        def probe():
-            rect = self.frame(win)
-            return rect if rect is not None and check(rect) else None
-        return wait_for(probe, timeout, lambda: "%s (frame is %r)" % (what, self.frame(win)))
-
     # ---- acting as the window manager's user ---------------------------------------------
 
     def _client_message(self, win, type_name, data, to_root):
@@ -186,12 +164,6 @@ class X11:
         else:
             win.send_event(ev, event_mask=X.NoEventMask)
         self.d.flush()
-
-    def move_frame(self, win, x, y):
-        """Asks the window manager to put the window's frame's top-left corner at (x, y), as a
-        pager does (_NET_MOVERESIZE_WINDOW, north-west gravity, x and y only)."""
-        flags = 1 | (1 << 8) | (1 << 9) | (2 << 12)
-        self._client_message(win, "_NET_MOVERESIZE_WINDOW", [flags, x, y], to_root=True)
 
     def request_close(self, win):
         """Asks the window to close as the close button of its frame does: the ICCCM
