@@ -111,40 +111,6 @@ std::optional<CallLine> parse_call_line(std::string_view line) {
   return call;
 }
 
-void append_json_string(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out.push_back('"');
-  for (char c : text) {
-    auto u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out.append("\\\"");
-        break;
-      case '\\':
-        out.append("\\\\");
-        break;
-      case '\n':
-        out.append("\\n");
-        break;
-      case '\r':
-        out.append("\\r");
-        break;
-      case '\t':
-        out.append("\\t");
-        break;
-      default:
-        if (u < 0x20) {
-          out.append("\\u00");
-          out.push_back(kHex[u >> 4]);
-          out.push_back(kHex[u & 15]);
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-  out.push_back('"');
-}
-
 bool decode_json_string(std::string_view text, size_t& pos, std::string& out) {
   if (pos >= text.size() || text[pos] != '"') return false;
   out.clear();

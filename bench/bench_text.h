@@ -30,8 +30,6 @@ struct CallLine {
 };
 std::optional<CallLine> parse_call_line(std::string_view line);
 
-// Appends text as a JSON string literal, quotes included.
-void append_json_string(std::string& out, std::string_view text);
 // Decodes the JSON string literal starting at text[pos] (its opening quote); pos ends after the
 // closing quote. False for a malformed literal.
 bool decode_json_string(std::string_view text, size_t& pos, std::string& out);

@@ -27,6 +27,7 @@
 
 #include "bench/bench_text.h"
 #include "platform/gobj.h"
+#include "wire/text.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ void on_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpoin
   }
   std::string& js = floor->script;
   js.assign("window.__floorResolve(").append(posted->number).append(",true,");
-  append_json_string(js, answer);
+  json_escape_to(js, answer);
   js.push_back(')');
   webkit_web_view_evaluate_javascript(floor->view, js.data(), static_cast<gssize>(js.size()),
                                       nullptr, nullptr, nullptr, nullptr, nullptr);
