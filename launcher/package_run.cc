@@ -66,6 +66,7 @@ bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist, Laun
   out.title = p.title;
   out.version = p.version;
   out.size = p.size;
+  g_app_name = p.title;  // the alert below already names the app
 
   std::string templ = user_temp_dir() + "kelojs-XXXXXX";
   if (!mkdtemp(templ.data())) return false;

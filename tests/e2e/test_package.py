@@ -118,6 +118,24 @@ def test_a_backend_that_cannot_be_spawned_ends_the_run(bundle, launch, tmp):
     assert _socket_dirs(tmpdir) == []
 
 
+def test_a_backend_built_for_another_processor_is_explained_in_a_dialog(bundle, launch, tmp,
+                                                                       x11):
+    app = bundle(name="Foreign Runtime", tjs=None)
+    # An executable the kernel cannot run: no known binary format and no script line.
+    with open(app.tjs, "wb") as f:
+        f.write(b"\x7fELF\x02\x01\x01" + b"\x00" * 9 + b"\x02\x00\xb7\x00" + b"\x00" * 44)
+    os.chmod(app.tjs, 0o755)
+    tmpdir = _tmpdir_for_launcher(tmp)
+    run = launch(exe=app.exe, env={"TMPDIR": tmpdir})
+    dialog = x11.wait_window(run, title="Foreign Runtime")
+    # The modal alert holds the start; closing it ends the run with status 1.
+    assert run.running
+    x11.request_close(dialog)
+    assert run.wait_exit(STEP) == 1
+    assert "launcher: the backend cannot run on this processor\n" in run.messages
+    assert _socket_dirs(tmpdir) == []
+
+
 def test_a_backend_that_hangs_up_at_once_ends_the_run_cleanly(bundle, launch, tmp):
     # The opened file waits in the queue and is written to a connection already closed.
     app = bundle(name="Hang Up", tjs="hang-up")
