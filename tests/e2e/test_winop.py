@@ -11,6 +11,7 @@ import pytest
 from Xlib import Xatom
 from Xlib.ext import shape
 
+import desktop as test_desktop
 from harness import STEP, WINDOW, wait_for
 from test_state import Wire, open_window, winopen
 
@@ -255,3 +256,46 @@ def test_zoomfactor_scales_the_page_and_pxsize_sizes_the_content(start, x11, pro
     wire.send("WINOP pxsize 700 500")
     x11.wait_geometry(win, lambda r: (r.width, r.height) == (700, 500), "700x500")
     probe.wait_size(350, 250, start=count)
+
+
+class TestTwoMonitors:
+    """On a desktop with two monitors side by side: DUMMY0 (primary, 1920 x 1080) and DUMMY1
+    (1280 x 1024) to its right."""
+
+    @pytest.fixture(scope="class")
+    def desktop(self):
+        d = test_desktop.Desktop(server="xorg-dummy").start()
+        try:
+            d.xrandr("--addmode", "DUMMY1", "1280x1024")
+            d.xrandr("--output", "DUMMY1", "--mode", "1280x1024", "--right-of", "DUMMY0")
+            yield d
+        finally:
+            d.stop()
+
+    @pytest.fixture
+    def outputs(self, desktop, x11):
+        x11.wait_until(lambda: set(x11.monitors()) == {"DUMMY0", "DUMMY1"}, "two monitors")
+        return x11.outputs()
+
+    def test_spos_places_the_frame_relative_to_the_named_monitor(self, start, x11, outputs):
+        wire, win = start()
+        mark = wire.mark
+        wire.send("WINOP spos %d 100 50" % outputs["DUMMY1"])
+        x11.wait_frame(win, lambda f: (f.x, f.y) == (1920 + 100, 50), "frame at DUMMY1 +100+50")
+        wire.wait_state("main", mark, screenId=outputs["DUMMY1"])
+
+        wire.send("WINOP spos %d 10 20" % outputs["DUMMY0"])
+        x11.wait_frame(win, lambda f: (f.x, f.y) == (10, 20), "frame at DUMMY0 +10+20")
+
+    def test_fsscreen_leaves_full_screen_elsewhere_before_entering_it(self, start, x11, outputs):
+        wire, win = start()
+        mark = wire.mark
+        wire.send("WINOP fsscreen %d" % outputs["DUMMY0"])
+        mark, state = wire.wait_state("main", mark, fullscreen=True)
+        assert state["screenId"] == outputs["DUMMY0"]
+        x11.wait_geometry(win, lambda r: r == (0, 0, 1920, 1080), "full screen on DUMMY0")
+
+        wire.send("WINOP fsscreen %d" % outputs["DUMMY1"])
+        mark, _ = wire.wait_state("main", mark, fullscreen=False)
+        wire.wait_state("main", mark, fullscreen=True, screenId=outputs["DUMMY1"])
+        x11.wait_geometry(win, lambda r: r == (1920, 0, 1280, 1024), "full screen on DUMMY1")
