@@ -152,6 +152,19 @@ std::vector<ScreenInfo> current_screens() {
   return screens;
 }
 
+int monitor_number(uint32_t display_id) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return -1;
+  int n = gdk_display_get_n_monitors(display);
+  for (int i = 0; i < n; ++i) {
+    GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+    if (GDK_IS_X11_MONITOR(monitor) && gdk_x11_monitor_get_output(monitor) == display_id) {
+      return i;
+    }
+  }
+  return -1;
+}
+
 Rect window_frame(GtkWindow* window) {
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
   if (!gdk_window) return {};

@@ -1,6 +1,7 @@
 // Screens, window state events and system events on GTK/X11.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ extern bool g_rescue_on;    // move unreachable windows back after screen change
 void wire_origin(int& x, int& y);
 // The screens, primary first, in wire coordinates.
 std::vector<ScreenInfo> current_screens();
+// The GDK monitor number of a display id, or -1.
+int monitor_number(uint32_t display_id);
 // The window's frame and content rectangle in wire coordinates.
 Rect window_frame(GtkWindow* window);
 Rect window_content(GtkWindow* window);

@@ -1,5 +1,10 @@
 #include "windows/winop.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 struct Switch {
@@ -82,4 +87,98 @@ WinopCmd parse_winop(std::string_view command) {
     }
   }
   return cmd;
+}
+
+std::optional<Size> parse_min_size(const std::string& arg) {
+  Size s;
+  if (std::sscanf(arg.c_str(), "%dx%d", &s.width, &s.height) != 2) return std::nullopt;
+  if (s.width <= 0 || s.height <= 0) return std::nullopt;
+  return s;
+}
+
+std::optional<Size> parse_pixel_size(const std::string& arg) {
+  Size s;
+  if (std::sscanf(arg.c_str(), "%d %d", &s.width, &s.height) != 2) return std::nullopt;
+  if (s.width <= 0 || s.height <= 0) return std::nullopt;
+  return s;
+}
+
+std::optional<Point> parse_point(const std::string& arg) {
+  Point p;
+  if (std::sscanf(arg.c_str(), "%d %d", &p.x, &p.y) != 2) return std::nullopt;
+  return p;
+}
+
+std::optional<Size> grown_content(Size current, Size minimum) {
+  if (current.width >= minimum.width && current.height >= minimum.height) return std::nullopt;
+  return Size{std::max(current.width, minimum.width), std::max(current.height, minimum.height)};
+}
+
+std::optional<ScreenPos> parse_screen_pos(const std::string& arg) {
+  ScreenPos p;
+  char unit[4] = "";
+  int n = std::sscanf(arg.c_str(), "%ld %lf %lf %3s", &p.display, &p.x, &p.y, unit);
+  if (n < 3) return std::nullopt;
+  if (n == 4) p.unit = unit;
+  return p;
+}
+
+int screen_by_display(const std::vector<ScreenInfo>& screens, long display) {
+  for (size_t i = 0; i < screens.size(); ++i) {
+    if (static_cast<long>(screens[i].id) == display) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::optional<Point> screen_pos_target(const ScreenInfo& screen, const ScreenPos& pos) {
+  double x = pos.x;
+  double y = pos.y;
+  if (pos.unit == "px" && screen.scale > 0) {
+    x /= screen.scale;
+    y /= screen.scale;
+  }
+  x += screen.frame.x;
+  y += screen.frame.y;
+  // X11 positions are 16-bit; anything beyond that is no place on a display.
+  constexpr double kFar = 1 << 20;
+  if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) > kFar || std::fabs(y) > kFar) {
+    return std::nullopt;
+  }
+  return Point{static_cast<int>(round_half_away(x)), static_cast<int>(round_half_away(y))};
+}
+
+Size pixel_size_content(Size pixels, double scale) {
+  if (!(scale > 0)) scale = 1;
+  return Size{std::max(1, static_cast<int>(round_half_away(pixels.width / scale))),
+              std::max(1, static_cast<int>(round_half_away(pixels.height / scale)))};
+}
+
+int level_for_name(std::string_view name) {
+  if (name == "desktop") return kLevelDesktop;
+  if (name == "overlay") return kLevelOverlay;
+  if (name == "floating") return kLevelFloating;
+  return kLevelNormal;
+}
+
+LevelTraits level_traits(int level) {
+  return LevelTraits{level > kLevelNormal, level < kLevelNormal};
+}
+
+bool is_overlay(bool click_through, int level) {
+  return click_through || level < kLevelNormal || level > kLevelFloating;
+}
+
+Rect centered_in(const Rect& frame, const Rect& area) {
+  Rect r;
+  r.width = std::min(frame.width, area.width);
+  r.height = std::min(frame.height, area.height);
+  r.x = area.x + area.width / 2 - r.width / 2;
+  r.y = area.y + area.height / 2 - r.height / 2;
+  return r;
+}
+
+std::optional<double> parse_zoom_factor(const std::string& arg) {
+  double f = std::atof(arg.c_str());
+  if (!(f >= 0.25 && f <= 5)) return std::nullopt;
+  return f;
 }

@@ -1,9 +1,13 @@
-// WINOP on GTK: showing and hiding windows, hide-on-close, geometry events and rescue.
+// WINOP on GTK: showing, hiding, placing, sizing, levels and full screen of windows.
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <cstdlib>
 
 #include "launcher/app_state.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
+#include "platform/window_gtk.h"
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
 #include "windows/winop.h"
@@ -17,6 +21,169 @@ void show_inactive(GtkWindow* window) {
   gtk_widget_show(GTK_WIDGET(window));
   gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(window)));
   gtk_window_set_focus_on_map(window, focus_on_map);
+}
+
+GdkWindowState window_state(GtkWindow* window) {
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  return gdk_window ? gdk_window_get_state(gdk_window) : GdkWindowState(0);
+}
+
+bool is_fullscreen(GtkWindow* window) {
+  return window_state(window) & GDK_WINDOW_STATE_FULLSCREEN;
+}
+
+// Per-window settings the window system cannot be asked about.
+constexpr char kClickThrough[] = "kelo-click-through";
+constexpr char kLevel[] = "kelo-level";
+constexpr char kTaskbarBefore[] = "kelo-taskbar-before-overlay";
+constexpr char kFsScreenWait[] = "kelo-fsscreen-wait";
+
+int level_of(GtkWindow* window) {
+  return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(window), kLevel));
+}
+
+void set_level(GtkWindow* window, int level) {
+  g_object_set_data(G_OBJECT(window), kLevel, GINT_TO_POINTER(level));
+  LevelTraits traits = level_traits(level);
+  gtk_window_set_keep_above(window, traits.keep_above);
+  gtk_window_set_keep_below(window, traits.keep_below);
+}
+
+// Overlays leave the taskbar and the pager; when a window stops being one, both hints go back
+// to what they were before.
+void apply_expose_policy(GtkWindow* window) {
+  bool click_through = g_object_get_data(G_OBJECT(window), kClickThrough) != nullptr;
+  bool overlay = is_overlay(click_through, level_of(window));
+  // Bit 0: skip taskbar, bit 1: skip pager, bit 2: saved.
+  int before = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(window), kTaskbarBefore));
+  if (overlay) {
+    if (!(before & 4)) {
+      before = 4 | (gtk_window_get_skip_taskbar_hint(window) ? 1 : 0) |
+               (gtk_window_get_skip_pager_hint(window) ? 2 : 0);
+      g_object_set_data(G_OBJECT(window), kTaskbarBefore, GINT_TO_POINTER(before));
+    }
+    gtk_window_set_skip_taskbar_hint(window, TRUE);
+    gtk_window_set_skip_pager_hint(window, TRUE);
+  } else if (before & 4) {
+    gtk_window_set_skip_taskbar_hint(window, (before & 1) != 0);
+    gtk_window_set_skip_pager_hint(window, (before & 2) != 0);
+    g_object_set_data(G_OBJECT(window), kTaskbarBefore, nullptr);
+  }
+}
+
+// An empty input shape lets every pointer event through to what lies below.
+void set_click_through(GtkWindow* window, bool on) {
+  g_object_set_data(G_OBJECT(window), kClickThrough, on ? GINT_TO_POINTER(1) : nullptr);
+  if (on) {
+    cairo_region_t* empty = cairo_region_create();
+    gtk_widget_input_shape_combine_region(GTK_WIDGET(window), empty);
+    cairo_region_destroy(empty);
+  } else {
+    gtk_widget_input_shape_combine_region(GTK_WIDGET(window), nullptr);
+  }
+}
+
+// Resizes the content, keeping the frame's top-left corner (north-west gravity) and the size
+// within the work area.
+void resize_content(GtkWindow* window, Size size) {
+  kelo_fit_to_workarea(window, size.width, size.height);
+  gtk_window_resize(window, size.width, size.height);
+}
+
+Size content_size(GtkWindow* window) {
+  Size s;
+  if (gtk_widget_get_realized(GTK_WIDGET(window))) {
+    Rect c = window_content(window);
+    s.width = static_cast<int>(c.width);
+    s.height = static_cast<int>(c.height);
+  } else {
+    gtk_window_get_size(window, &s.width, &s.height);
+  }
+  return s;
+}
+
+void set_min_size(GtkWindow* window, Size minimum) {
+  kelo_fit_to_workarea(window, minimum.width, minimum.height);
+  GdkGeometry hints{};
+  hints.min_width = minimum.width;
+  hints.min_height = minimum.height;
+  gtk_window_set_geometry_hints(window, nullptr, &hints, GDK_HINT_MIN_SIZE);
+  if (auto grown = grown_content(content_size(window), minimum)) resize_content(window, *grown);
+}
+
+void move_frame(GtkWindow* window, Point wire) {
+  int ox, oy;
+  wire_origin(ox, oy);
+  gtk_window_move(window, wire.x + ox, wire.y + oy);
+}
+
+void set_pixel_size(GtkWindow* window, Size pixels) {
+  std::vector<ScreenInfo> screens = current_screens();
+  int i = screen_of_window(screens, window);
+  double scale = i >= 0 ? screens[i].scale : 1;
+  resize_content(window, pixel_size_content(pixels, scale));
+}
+
+void move_to_screen(GtkWindow* window, const std::string& arg) {
+  auto pos = parse_screen_pos(arg);
+  if (!pos) return;
+  std::vector<ScreenInfo> screens = current_screens();
+  int i = screen_by_display(screens, pos->display);
+  if (i < 0) return;
+  if (auto target = screen_pos_target(screens[i], *pos)) move_frame(window, *target);
+}
+
+void fullscreen_on_screen(GtkWindow* window, long display_id);
+
+// Waits for the window to leave full screen, then enters it on the screen it was asked for.
+gboolean on_left_fullscreen(GtkWidget* widget, GdkEventWindowState* event, gpointer data) {
+  if ((event->changed_mask & GDK_WINDOW_STATE_FULLSCREEN) &&
+      !(event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN)) {
+    long display_id = *static_cast<long*>(data);
+    GtkWindow* window = GTK_WINDOW(widget);
+    gulong handler = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(window), kFsScreenWait));
+    g_object_set_data(G_OBJECT(window), kFsScreenWait, nullptr);
+    // Disconnecting frees data; display_id is a copy.
+    g_signal_handler_disconnect(window, handler);
+    fullscreen_on_screen(window, display_id);
+  }
+  return FALSE;
+}
+
+void cancel_fsscreen_wait(GtkWindow* window) {
+  gulong handler = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(window), kFsScreenWait));
+  if (handler) {
+    g_object_set_data(G_OBJECT(window), kFsScreenWait, nullptr);
+    g_signal_handler_disconnect(window, handler);
+  }
+}
+
+void fullscreen_on_screen(GtkWindow* window, long display_id) {
+  std::vector<ScreenInfo> screens = current_screens();
+  int i = screen_by_display(screens, display_id);
+  int monitor = i >= 0 ? monitor_number(screens[i].id) : -1;
+  if (i < 0 || monitor < 0) return;
+  cancel_fsscreen_wait(window);
+  if (is_fullscreen(window)) {
+    if (screen_of_window(screens, window) == i) return;
+    gulong handler = g_signal_connect_data(
+        window, "window-state-event", G_CALLBACK(on_left_fullscreen), new long(display_id),
+        [](gpointer data, GClosure*) { delete static_cast<long*>(data); }, GConnectFlags(0));
+    g_object_set_data(G_OBJECT(window), kFsScreenWait, GSIZE_TO_POINTER(handler));
+    gtk_window_unfullscreen(window);
+    return;
+  }
+  Rect frame = window_frame(window);
+  Rect content = window_content(window);
+  Rect placed = centered_in(frame, screens[i].visible);
+  Size size{static_cast<int>(placed.width - (frame.width - content.width)),
+            static_cast<int>(placed.height - (frame.height - content.height))};
+  if (size.width > 0 && size.height > 0 &&
+      (placed.width < frame.width || placed.height < frame.height)) {
+    gtk_window_resize(window, size.width, size.height);
+  }
+  move_frame(window, Point{static_cast<int>(placed.x), static_cast<int>(placed.y)});
+  gtk_window_fullscreen_on_monitor(window, gtk_window_get_screen(window), monitor);
 }
 
 }  // namespace
@@ -58,9 +225,79 @@ void do_winop(webview_t w, std::unique_ptr<WinopReq> req) {
     case WinopKind::Rescue:
       g_rescue_on = cmd.on;
       break;
+    case WinopKind::Center:
+      kelo_center_window(window);
+      break;
+    case WinopKind::Minimize:
+      gtk_window_iconify(window);
+      break;
+    case WinopKind::Restore:
+      gtk_window_deiconify(window);
+      break;
+    case WinopKind::Zoom:
+      if (gtk_window_is_maximized(window)) {
+        gtk_window_unmaximize(window);
+      } else {
+        gtk_window_maximize(window);
+      }
+      break;
+    case WinopKind::FullscreenToggle:
+    case WinopKind::Fullscreen: {
+      bool want = cmd.kind == WinopKind::Fullscreen ? cmd.on : !is_fullscreen(window);
+      if (want == is_fullscreen(window)) break;
+      cancel_fsscreen_wait(window);
+      if (want) {
+        gtk_window_fullscreen(window);
+      } else {
+        gtk_window_unfullscreen(window);
+      }
+      break;
+    }
+    case WinopKind::OnTop:
+      set_level(window, cmd.on ? kLevelFloating : kLevelNormal);
+      break;
+    case WinopKind::Resizable:
+      gtk_window_set_resizable(window, cmd.on);
+      break;
+    case WinopKind::ClickThrough:
+      set_click_through(window, cmd.on);
+      apply_expose_policy(window);
+      break;
+    case WinopKind::Level:
+      set_level(window, level_for_name(cmd.arg));
+      apply_expose_policy(window);
+      break;
+    case WinopKind::AllSpaces:
+      if (cmd.on) {
+        gtk_window_stick(window);
+      } else {
+        gtk_window_unstick(window);
+      }
+      break;
+    case WinopKind::MinSize:
+      if (auto minimum = parse_min_size(cmd.arg)) set_min_size(window, *minimum);
+      break;
+    case WinopKind::ZoomFactor:
+      if (auto factor = parse_zoom_factor(cmd.arg)) {
+        if (WebKitWebView* view = webview_for_id(w, req->id)) {
+          webkit_web_view_set_zoom_level(view, *factor);
+        }
+      }
+      break;
+    case WinopKind::Pos:
+      if (auto p = parse_point(cmd.arg)) move_frame(window, *p);
+      break;
+    case WinopKind::SPos:
+      move_to_screen(window, cmd.arg);
+      break;
+    case WinopKind::PxSize:
+      if (auto pixels = parse_pixel_size(cmd.arg)) set_pixel_size(window, *pixels);
+      break;
+    case WinopKind::FsScreen:
+      fullscreen_on_screen(window, std::atol(cmd.arg.c_str()));
+      break;
     default:
-      // The remaining operations (placement, levels, sizes, full screen) are not part of this
-      // launcher yet; the command is dropped.
+      // Presence belongs to the app, not to a window; unknown commands change nothing.
       break;
   }
 }
