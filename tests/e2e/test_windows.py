@@ -277,6 +277,10 @@ def test_a_child_is_transient_for_its_parent_and_moves_with_it(app, x11):
     x11.wait_frame(child, at(300, 250), "the child at 300,250")
     x11.wait_frame(orphan, at(700, 120), "the orphan at 700,120")
     assert x11.transient_for(child) == side.id
+    # A person moves a window only once it is on screen for the app too: wait until the
+    # launcher has seen both windows placed (their first state lines).
+    a.wait_line(lambda l: l.startswith("WINSTATE side "), "the parent's first state")
+    a.wait_line(lambda l: l.startswith("WINSTATE child "), "the child's first state")
     # A parent id that names no window: the window opens on its own.
     assert x11.transient_for(orphan) is None
     assert x11.transient_for(side) is None
