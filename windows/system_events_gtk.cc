@@ -123,6 +123,27 @@ void watch_system_bus() {
       nullptr);
 }
 
+// The portal's current scheme, read once: when it differs from what GTK's settings said at
+// start, the theme is sent again.
+void on_portal_read(GObject* bus, GAsyncResult* result, gpointer) {
+  GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, nullptr);
+  if (!reply) return;  // no portal, or no such setting
+  GVariant* value = g_variant_get_child_value(reply, 0);
+  // Older portals wrap the value twice.
+  while (g_variant_is_of_type(value, G_VARIANT_TYPE_VARIANT)) {
+    GVariant* inner = g_variant_get_variant(value);
+    g_variant_unref(value);
+    value = inner;
+  }
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) {
+    bool was_dark = theme_is_dark();
+    g_portal_scheme = static_cast<int>(g_variant_get_uint32(value));
+    if (theme_is_dark() != was_dark) send_theme();
+  }
+  g_variant_unref(value);
+  g_variant_unref(reply);
+}
+
 void watch_portal() {
   g_bus_get(
       G_BUS_TYPE_SESSION, nullptr,
@@ -133,6 +154,12 @@ void watch_portal() {
             bus, "org.freedesktop.portal.Desktop", "org.freedesktop.portal.Settings",
             "SettingChanged", "/org/freedesktop/portal/desktop", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
             on_portal_signal, nullptr, nullptr);
+        g_dbus_connection_call(bus, "org.freedesktop.portal.Desktop",
+                               "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings",
+                               "Read",
+                               g_variant_new("(ss)", "org.freedesktop.appearance", "color-scheme"),
+                               G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 2000,
+                               nullptr, on_portal_read, nullptr);
       },
       nullptr);
   GtkSettings* settings = gtk_settings_get_default();
