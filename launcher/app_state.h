@@ -12,8 +12,6 @@ extern std::string g_app_version;
 extern std::string g_html_path;
 extern std::string g_sock_dir;
 extern std::string g_bundle_path;
-// Folder local pages may read, decided when the main page was loaded.
-extern std::string g_read_access_root;
 extern Settings g_settings;
 extern bool g_windowless;
 extern bool g_bundle_mode;

@@ -64,20 +64,6 @@ std::string kelo_read_access_path(const std::string& file_path, const std::strin
   return join(a, common);
 }
 
-std::string directory_file_url(const std::string& dir) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (unsigned char c : dir) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
-    if (plain) {
-      url.push_back(static_cast<char>(c));
-    } else {
-      url.push_back('%');
-      url.push_back(kHex[c >> 4]);
-      url.push_back(kHex[c & 15]);
-    }
-  }
-  if (url.back() != '/') url.push_back('/');
-  return url;
+bool is_web_address(std::string_view url) {
+  return url.substr(0, 7) == "http://" || url.substr(0, 8) == "https://";
 }

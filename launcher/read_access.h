@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Removes ".", "..", empty components and any trailing slash of an absolute path.
 std::string standardize_path(const std::string& path);
@@ -14,5 +15,6 @@ std::string standardize_path(const std::string& path);
 std::string kelo_read_access_path(const std::string& file_path, const std::string& read_access,
                                   const std::function<bool(const std::string&)>& is_dir);
 
-// file:// URL of a folder (with a trailing slash), percent-encoding what a URL path cannot hold.
-std::string directory_file_url(const std::string& dir);
+// An address the engine loads as it is ("http://" or "https://", case as written); anything
+// else names a local file.
+bool is_web_address(std::string_view url);

@@ -1,5 +1,4 @@
 #include <gtk/gtk.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <webkit2/webkit2.h>
 
@@ -14,7 +13,6 @@
 #include "launcher/read_access.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
-#include "platform/gobj.h"
 #include "platform/window_gtk.h"
 #include "windows/registry.h"
 #include "windows/webview_config.h"
@@ -54,16 +52,9 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
 bool load_html_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
+  // The web process extension keeps the page inside its read-access root.
   if (WebKitWebView* view = webview_web_view(g_w)) {
-    char resolved[PATH_MAX];
-    std::string abs = realpath(path.c_str(), resolved) ? resolved : path;
-    auto is_dir = [](const std::string& p) {
-      struct stat st;
-      return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    };
-    g_read_access_root = kelo_read_access_path(abs, g_settings.read_access, is_dir);
-    GCharPtr uri(g_filename_to_uri(abs.c_str(), nullptr, nullptr));
-    webkit_web_view_load_uri(view, uri.get());
+    kelo_load_page(view, path);
     return true;
   }
   std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -76,7 +67,7 @@ void initialize_windowless_application() {
 }
 
 bool start_front_end(const std::string& url) {
-  if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) {
+  if (is_web_address(url)) {
     webview_navigate(g_w, url.c_str());
   } else {
     g_html_path = url;

@@ -185,20 +185,6 @@ gboolean on_main_delete(GtkWidget* widget, GdkEvent*, gpointer) {
   return TRUE;
 }
 
-void load_url(WebKitWebView* view, const std::string& url) {
-  if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) {
-    webkit_web_view_load_uri(view, url.c_str());
-    return;
-  }
-  std::string path = url;
-  if (path.empty() || path[0] != '/') {
-    char cwd[PATH_MAX];
-    path = std::string(getcwd(cwd, sizeof cwd) ? cwd : "/") + "/" + path;
-  }
-  GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
-  if (uri) webkit_web_view_load_uri(view, uri.get());
-}
-
 void bring_forward(GtkWindow* window) {
   if (is_panel(window)) {
     panel_front(window);
@@ -303,7 +289,7 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
   gtk_widget_show(GTK_WIDGET(view));
   if (!req->has_position) kelo_center_window(window);
-  load_url(view, req->url);
+  kelo_load_page(view, req->url);
   g_signal_connect(window, "delete-event", G_CALLBACK(on_delete), nullptr);
   g_signal_connect(window, "window-state-event", G_CALLBACK(on_window_state), nullptr);
   track_moves(window);

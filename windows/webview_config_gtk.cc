@@ -1,9 +1,14 @@
+#include <unistd.h>
 #include <webkit2/webkit2.h>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "launcher/app_state.h"
+#include "launcher/read_access.h"
+#include "platform/gobj.h"
 #include "windows/webview_config.h"
 
 namespace {
@@ -30,6 +35,22 @@ void expose_media_devices(WebKitSettings* settings) {
 }
 
 }  // namespace
+
+void kelo_load_page(WebKitWebView* view, const std::string& url) {
+  if (is_web_address(url)) {
+    webkit_web_view_load_uri(view, url.c_str());
+    return;
+  }
+  char buf[PATH_MAX];
+  std::string path = url;
+  if (realpath(url.c_str(), buf)) {
+    path = buf;
+  } else if (path.empty() || path[0] != '/') {
+    path = std::string(getcwd(buf, sizeof buf) ? buf : "/") + "/" + path;
+  }
+  GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
+  if (uri) webkit_web_view_load_uri(view, uri.get());
+}
 
 void apply_webview_prefs(WebKitWebView* view) {
   WebKitSettings* settings = webkit_web_view_get_settings(view);

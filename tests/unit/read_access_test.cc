@@ -33,8 +33,11 @@ TEST(ReadAccess, ConfiguredFolderWidensOrMeetsTheRoot) {
   EXPECT_EQ(root("/app/front/index.html", "/app/./x/../front"), "/app/front");
 }
 
-TEST(ReadAccess, DirectoryUrls) {
-  EXPECT_EQ(directory_file_url("/"), "file:///");
-  EXPECT_EQ(directory_file_url("/a b/ü"), "file:///a%20b/%C3%BC/");
+TEST(ReadAccess, PathsAndWebAddresses) {
   EXPECT_EQ(standardize_path("/a//b/./c/../"), "/a/b");
+  EXPECT_TRUE(is_web_address("https://a.example/"));
+  EXPECT_TRUE(is_web_address("http://127.0.0.1:8080"));
+  EXPECT_FALSE(is_web_address("HTTPS://a.example/"));
+  EXPECT_FALSE(is_web_address("/srv/http://x.html"));
+  EXPECT_FALSE(is_web_address("file:///x.html"));
 }
