@@ -121,11 +121,12 @@ def _short(exc):
 
 @pytest.fixture
 def app(launch, backend, x11, page):
-    """app(*extra, env=None, unset=()) starts a development run on the test page and waits
-    until its main window is shown and focused. Returns (Wire, main window)."""
-    def start(*extra, env=None, unset=()):
+    """app(*extra, env=None, unset=(), url=None) starts a development run (on the test page
+    unless a url is given) and waits until its main window is shown and focused. Returns
+    (Wire, main window)."""
+    def start(*extra, env=None, unset=(), url=None):
         b = backend("wire-%d.sock" % next(_sockets))
-        run = launch(page, b.path, *extra, env=env, unset=unset)
+        run = launch(url or page, b.path, *extra, env=env, unset=unset)
         b.wait_connected(WINDOW, run)
         win = x11.wait_window(run)
         wire = Wire(b, run)

@@ -5,7 +5,6 @@ No reply is ever written for WINOP; where a test shows that a command changes no
 answer to a later marker line proves the launcher has handled it.
 """
 
-import itertools
 
 import pytest
 from Xlib import Xatom
@@ -13,24 +12,8 @@ from Xlib.ext import shape
 
 import desktop as test_desktop
 from harness import STEP, WINDOW, wait_for
-from test_state import Wire, open_window, winopen
+from test_state import app, open_window, winopen  # noqa: F401 (app is a fixture)
 
-_sockets = itertools.count(1)
-
-
-@pytest.fixture
-def start(launch, backend, x11, page):
-    """start(url=page) starts a development run and waits until its main window is shown and
-    focused. Returns (Wire, main window)."""
-    def run_app(url=None):
-        b = backend("winop-%d.sock" % next(_sockets))
-        run = launch(url or page, b.path)
-        b.wait_connected(WINDOW, run)
-        win = x11.wait_window(run)
-        wire = Wire(b, run)
-        wire.wait_state("main", focused=True, timeout=WINDOW)
-        return wire, win
-    return run_app
 
 
 def origin(x11):
@@ -61,8 +44,8 @@ def near(a, b, slack=1):
     return abs(a - b) <= slack
 
 
-def test_pos_and_spos_place_the_frame_and_center_centres_it(start, x11):
-    wire, win = start()
+def test_pos_and_spos_place_the_frame_and_center_centres_it(app, x11):
+    wire, win = app()
     ox, oy = origin(x11)
     wire.send("WINOP pos 30 40")
     x11.wait_frame(win, lambda f: (f.x, f.y) == (ox + 30, oy + 40), "frame at 30,40")
@@ -86,8 +69,8 @@ def test_pos_and_spos_place_the_frame_and_center_centres_it(start, x11):
     assert x11.frame(win) == before
 
 
-def test_minimize_restore_and_zoom(start, x11):
-    wire, win = start()
+def test_minimize_restore_and_zoom(app, x11):
+    wire, win = app()
     mark = wire.mark
     wire.send("WINOP minimize")
     mark, _ = wire.wait_state("main", mark, minimized=True)
@@ -102,8 +85,8 @@ def test_minimize_restore_and_zoom(start, x11):
     wire.wait_state("main", mark, maximized=False)
 
 
-def test_fullscreen_toggles_and_the_switch_acts_only_on_a_change(start, x11):
-    wire, win = start()
+def test_fullscreen_toggles_and_the_switch_acts_only_on_a_change(app, x11):
+    wire, win = app()
     mark = wire.mark
     wire.send("WINOP fullscreen")
     mark, _ = wire.wait_state("main", mark, fullscreen=True)
@@ -130,8 +113,8 @@ def test_fullscreen_toggles_and_the_switch_acts_only_on_a_change(start, x11):
     wire.wait_state("main", mark, fullscreen=False)
 
 
-def test_fsscreen_enters_full_screen_on_the_named_display(start, x11):
-    wire, win = start()
+def test_fsscreen_enters_full_screen_on_the_named_display(app, x11):
+    wire, win = app()
     display = primary_output(x11)
     mark = wire.mark
     wire.send("WINOP fsscreen %d" % (display + 1000))
@@ -149,8 +132,8 @@ def test_fsscreen_enters_full_screen_on_the_named_display(start, x11):
     assert "_NET_WM_STATE_FULLSCREEN" in x11.wm_state(win)
 
 
-def test_ontop_levels_and_click_through(start, x11):
-    wire, win = start()
+def test_ontop_levels_and_click_through(app, x11):
+    wire, win = app()
 
     def state_is(*want, absent=()):
         x11.wait_until(lambda: set(want) <= x11.wm_state(win)
@@ -187,8 +170,8 @@ def test_ontop_levels_and_click_through(start, x11):
     state_is(absent=skip)
 
 
-def test_allspaces_sticks_the_window_to_every_desktop(start, x11):
-    wire, win = start()
+def test_allspaces_sticks_the_window_to_every_desktop(app, x11):
+    wire, win = app()
 
     def desktop():
         value = win.get_full_property(x11.atom("_NET_WM_DESKTOP"), Xatom.CARDINAL)
@@ -200,8 +183,8 @@ def test_allspaces_sticks_the_window_to_every_desktop(start, x11):
     x11.wait_until(lambda: desktop() not in (None, 0xFFFFFFFF), "on one desktop")
 
 
-def test_minsize_grows_the_window_with_its_top_left_corner_fixed(start, x11):
-    wire, _ = start()
+def test_minsize_grows_the_window_with_its_top_left_corner_fixed(app, x11):
+    wire, _ = app()
     win = open_window(wire, x11, winopen("side", "about:blank", "Side", "600x400", (100, 80)),
                       "Side")
     x11.wait_geometry(win, lambda r: (r.width, r.height) == (600, 400), "600x400")
@@ -224,8 +207,8 @@ def test_minsize_grows_the_window_with_its_top_left_corner_fixed(start, x11):
     assert (geo.width, geo.height) == (800, 600)
 
 
-def test_resizable_switch_reaches_the_size_hints(start, x11):
-    wire, _ = start()
+def test_resizable_switch_reaches_the_size_hints(app, x11):
+    wire, _ = app()
     win = open_window(wire, x11, winopen("side", "about:blank", "Side", "600x400"), "Side")
 
     def fixed():
@@ -238,8 +221,8 @@ def test_resizable_switch_reaches_the_size_hints(start, x11):
     x11.wait_until(lambda: not fixed(), "resizable again")
 
 
-def test_zoomfactor_scales_the_page_and_pxsize_sizes_the_content(start, x11, probe):
-    wire, win = start(probe.url)
+def test_zoomfactor_scales_the_page_and_pxsize_sizes_the_content(app, x11, probe):
+    wire, win = app(url=probe.url)
     first = probe.wait_report()
     width = int(first["w"])
 
@@ -277,8 +260,8 @@ class TestTwoMonitors:
         x11.wait_until(lambda: set(x11.monitors()) == {"DUMMY0", "DUMMY1"}, "two monitors")
         return x11.outputs()
 
-    def test_spos_places_the_frame_relative_to_the_named_monitor(self, start, x11, outputs):
-        wire, win = start()
+    def test_spos_places_the_frame_relative_to_the_named_monitor(self, app, x11, outputs):
+        wire, win = app()
         mark = wire.mark
         wire.send("WINOP spos %d 100 50" % outputs["DUMMY1"])
         x11.wait_frame(win, lambda f: (f.x, f.y) == (1920 + 100, 50), "frame at DUMMY1 +100+50")
@@ -287,8 +270,8 @@ class TestTwoMonitors:
         wire.send("WINOP spos %d 10 20" % outputs["DUMMY0"])
         x11.wait_frame(win, lambda f: (f.x, f.y) == (10, 20), "frame at DUMMY0 +10+20")
 
-    def test_fsscreen_leaves_full_screen_elsewhere_before_entering_it(self, start, x11, outputs):
-        wire, win = start()
+    def test_fsscreen_leaves_full_screen_elsewhere_before_entering_it(self, app, x11, outputs):
+        wire, win = app()
         mark = wire.mark
         wire.send("WINOP fsscreen %d" % outputs["DUMMY0"])
         mark, state = wire.wait_state("main", mark, fullscreen=True)
