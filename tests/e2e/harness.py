@@ -392,35 +392,20 @@ report("load");
 """
 
 
-class ProbeServer:
-    """Serves a page on 127.0.0.1 that reports its viewport size (and the user agent it
-    sees) on load and on every resize, so a test can read the web view's own size from
-    inside the page. Every request is recorded too, with its User-Agent header."""
+class LoopbackServer:
+    """An HTTP server on 127.0.0.1 (port 0: any free one) in a thread of its own.
 
-    def __init__(self):
-        self._cond = threading.Condition()
-        self._reports = []
-        self._requests = []
-        probe = self
+    respond(url) gets the request's split URL and returns (body bytes, content type), or None
+    for a 404. Answers are never cached."""
 
+    def __init__(self, respond, port=0):
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):
-                url = urllib.parse.urlsplit(self.path)
-                with probe._cond:
-                    probe._requests.append({"path": url.path,
-                                            "user_agent": self.headers.get("User-Agent")})
-                    probe._cond.notify_all()
-                if url.path == "/report":
-                    fields = dict(urllib.parse.parse_qsl(url.query))
-                    with probe._cond:
-                        probe._reports.append(fields)
-                        probe._cond.notify_all()
-                    body, ctype = b"", "text/plain"
-                elif url.path == "/probe.html":
-                    body, ctype = PROBE_PAGE.encode(), "text/html; charset=utf-8"
-                else:
+                answer = respond(urllib.parse.urlsplit(self.path), self)
+                if answer is None:
                     self.send_error(404)
                     return
+                body, ctype = answer
                 self.send_response(200)
                 self.send_header("Content-Type", ctype)
                 self.send_header("Content-Length", str(len(body)))
@@ -431,12 +416,42 @@ class ProbeServer:
             def log_message(self, *args):
                 pass
 
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
         self._server.daemon_threads = True
-        self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)
-        self._thread.start()
-        self.origin = "http://127.0.0.1:%d" % self._server.server_address[1]
+        self.port = self._server.server_address[1]
+        threading.Thread(target=self._server.serve_forever, daemon=True).start()
+
+    def close(self):
+        self._server.shutdown()
+        self._server.server_close()
+
+
+class ProbeServer:
+    """Serves a page on 127.0.0.1 that reports its viewport size (and the user agent it
+    sees) on load and on every resize, so a test can read the web view's own size from
+    inside the page. Every request is recorded too, with its User-Agent header."""
+
+    def __init__(self):
+        self._cond = threading.Condition()
+        self._reports = []
+        self._requests = []
+        self._server = LoopbackServer(self._respond)
+        self.origin = "http://127.0.0.1:%d" % self._server.port
         self.url = self.origin + "/probe.html"
+
+    def _respond(self, url, request):
+        with self._cond:
+            self._requests.append({"path": url.path,
+                                   "user_agent": request.headers.get("User-Agent")})
+            self._cond.notify_all()
+        if url.path == "/report":
+            with self._cond:
+                self._reports.append(dict(urllib.parse.parse_qsl(url.query)))
+                self._cond.notify_all()
+            return b"", "text/plain"
+        if url.path == "/probe.html":
+            return PROBE_PAGE.encode(), "text/html; charset=utf-8"
+        return None
 
     @property
     def reports(self):
@@ -489,5 +504,4 @@ class ProbeServer:
             return self._reports[0]
 
     def close(self):
-        self._server.shutdown()
-        self._server.server_close()
+        self._server.close()

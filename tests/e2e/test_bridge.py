@@ -6,16 +6,14 @@ Pages talk back to the test by calling the backend: `report(name, value)` in a p
 call "test.report" with { name, value }, which the test reads from the CALL line.
 """
 
-import http.server
 import json
 import os
 import re
-import threading
 import urllib.parse
 
 import pytest
 
-from harness import STEP, WINDOW, wait_for
+from harness import STEP, WINDOW, LoopbackServer, wait_for
 
 CALL_LINE = re.compile(r"CALL ([^:\s]+):(s?)(\d+) (.*)", re.S)
 SUBFRAME = "kelo:subframe"
@@ -152,37 +150,19 @@ class Site:
 
     def __init__(self, port=0):
         self.pages = {}
-        site = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                text = site.pages.get(urllib.parse.urlsplit(self.path).path)
-                if text is None:
-                    self.send_error(404)
-                    return
-                body = text.encode()
-                self.send_response(200)
-                self.send_header("Content-Type", "text/html; charset=utf-8")
-                self.send_header("Content-Length", str(len(body)))
-                self.send_header("Cache-Control", "no-store")
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        self._server.daemon_threads = True
-        self.port = self._server.server_address[1]
+        self._server = LoopbackServer(self._respond, port)
+        self.port = self._server.port
         self.origin = "http://127.0.0.1" + ("" if self.port == 80 else ":%d" % self.port)
-        threading.Thread(target=self._server.serve_forever, daemon=True).start()
+
+    def _respond(self, url, request):
+        text = self.pages.get(url.path)
+        return None if text is None else (text.encode(), "text/html; charset=utf-8")
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)
 
     def close(self):
-        self._server.shutdown()
-        self._server.server_close()
+        self._server.close()
 
 
 @pytest.fixture
