@@ -268,7 +268,8 @@ def test_winopen_of_an_open_id_or_of_the_main_window_opens_nothing(app, x11, pro
 
 def test_a_child_is_transient_for_its_parent_and_moves_with_it(app, x11):
     a = app()
-    a.send(winopen("side", a.page("side"), "Side", "400x300", "100", "100"),
+    a.send("WINOP geom 1",
+           winopen("side", a.page("side"), "Side", "400x300", "100", "100"),
            winopen("child", a.page("child"), "Child", "300x200", "300", "250", parent="side"),
            winopen("orphan", a.page("orphan"), "Orphan", "300x200", "700", "120",
                    parent="nosuch"))
@@ -278,9 +279,9 @@ def test_a_child_is_transient_for_its_parent_and_moves_with_it(app, x11):
     x11.wait_frame(orphan, at(700, 120), "the orphan at 700,120")
     assert x11.transient_for(child) == side.id
     # A person moves a window only once it is on screen for the app too: wait until the
-    # launcher has seen both windows placed (their first state lines).
-    a.wait_line(lambda l: l.startswith("WINSTATE side "), "the parent's first state")
-    a.wait_line(lambda l: l.startswith("WINSTATE child "), "the child's first state")
+    # launcher has seen both windows placed (their first geometry events).
+    a.wait_line(lambda l: l == "WINGEOM side", "the parent's first geometry event")
+    a.wait_line(lambda l: l == "WINGEOM child", "the child's first geometry event")
     # A parent id that names no window: the window opens on its own.
     assert x11.transient_for(orphan) is None
     assert x11.transient_for(side) is None
