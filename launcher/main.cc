@@ -19,6 +19,7 @@
 #include "launcher/unix_socket.h"
 #include "launcher/webview.h"
 #include "platform/main_loop.h"
+#include "windows/pointer_moves_gtk.h"
 #include "windows/screens_gtk.h"
 #include "wire/handlers_core.h"
 #include "wire/link.h"
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
   // Files and URLs the desktop opened the app with go out first, ahead of every other event.
   if (package) send_open_urls(opened_args(argc, argv));
   apply_settings(plist);
+  install_mouse_down_cache();
   kelo_main_queue_install();
   kelo_bridge_init(exe.substr(0, exe.find_last_of('/')));
 

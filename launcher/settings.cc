@@ -85,6 +85,7 @@ Settings read_settings(const SettingsInput& in) {
   s.media_origins =
       parse_media_origins(env_if_set(in, "KELOJS_MEDIA_ORIGINS", "KelojsMediaOrigins"));
   if (const char* icon = in.env("KELOJS_ICON")) s.icon = icon;
+  s.chrome = plist_string(in.plist("KelojsChrome"));
   return s;
 }
 

@@ -40,6 +40,7 @@ struct Settings {
   std::string popups;
   std::vector<std::pair<std::string, std::string>> media_origins;
   std::string icon;
+  std::string chrome;  // the main window's chrome fields, tab-separated (bundle only)
 };
 
 // The boolean reading of a property-list value: true, a non-zero number, or a string whose

@@ -14,6 +14,7 @@
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/webview_config.h"
 #include "wire/link.h"
@@ -26,7 +27,7 @@ bool kelo_open_display() {
   return gtk_init_check(nullptr, nullptr);
 }
 
-bool initialize_main_window(const std::string& title, int width, int height, bool) {
+bool initialize_main_window(const std::string& title, int width, int height, bool package_run) {
   g_w = webview_create(g_debug, nullptr);
   if (!g_w) {
     std::fputs("launcher: failed to create webview\n", stderr);
@@ -41,9 +42,14 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
     gtk_window_set_icon_from_file(window, g_settings.icon.c_str(), nullptr);
   if (g_accessory) kelo_hide_from_taskbar(window);
   webview_set_title(g_w, title.c_str());
+  // The packaged chrome goes on before the window gets its size and again once it is centred.
+  ChromeReq chrome = chrome_from_setting(g_settings.chrome);
+  bool with_chrome = package_run && !g_settings.chrome.empty();
+  if (with_chrome) apply_chrome_fields(window, view, chrome);
   kelo_fit_to_workarea(window, width, height);
   webview_set_size(g_w, width, height, WEBVIEW_HINT_NONE);
   if (width > 0 && height > 0) kelo_center_window(window);
+  if (with_chrome) apply_chrome_fields(window, view, chrome);
   attach_kelo_bridge(view, "main");
   kelo_show_window(window);
   return true;

@@ -6,6 +6,7 @@
 #include "launcher/app_state.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 
 struct kelo_webview {
@@ -37,9 +38,8 @@ webview_t webview_create(bool debug, void* parent) {
   if (g_window_class == "KeloPanel") make_panel(GTK_WINDOW(w->window));
   w->view = WEBKIT_WEB_VIEW(webkit_web_view_new());
   webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(w->view), debug);
-  gtk_container_add(GTK_CONTAINER(w->window), GTK_WIDGET(w->view));
+  kelo_build_window_body(GTK_WINDOW(w->window), w->view);
   gtk_window_set_default_size(GTK_WINDOW(w->window), 800, 600);
-  gtk_widget_show(GTK_WIDGET(w->view));
   gtk_widget_grab_focus(GTK_WIDGET(w->view));
   return w;
 }
@@ -57,7 +57,7 @@ void webview_set_title(webview_t w, const char* title) {
 void webview_set_size(webview_t w, int width, int height, webview_hint) {
   if (width <= 0 || height <= 0) return;
   GtkWindow* win = GTK_WINDOW(w->window);
-  // The web view is the window's only child, so the window's content size is the page's.
+  // The window's content is the page's area.
   if (gtk_widget_get_realized(w->window)) {
     gtk_window_resize(win, width, height);
   } else {

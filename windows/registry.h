@@ -15,7 +15,6 @@ typedef struct _WebKitWebView WebKitWebView;
 struct KeloWindow {
   GRef<GtkWindow> window;
   GRef<WebKitWebView> web_view;
-  bool transparent = false;
   std::string pending_parent;   // parent named at WINOPEN for a window opened hidden
   std::string detached_parent;  // parent while this child is minimised or being dragged
   std::string parent;           // the window this one is attached to and moves with

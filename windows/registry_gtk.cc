@@ -10,6 +10,7 @@
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
 #include "windows/webview_config.h"
@@ -286,8 +287,13 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   int width = req->width, height = req->height;
   kelo_fit_to_workarea(window, width, height);
   gtk_window_set_default_size(window, width, height);
-  gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(view));
-  gtk_widget_show(GTK_WIDGET(view));
+  kelo_build_window_body(window, view);
+  if (has_chrome(*req)) {
+    ChromeReq chrome;
+    chrome.id = req->id;
+    chrome.fields = req->chrome;
+    apply_chrome_fields(window, view, chrome);
+  }
   if (!req->has_position) kelo_center_window(window);
   kelo_load_page(view, req->url);
   g_signal_connect(window, "delete-event", G_CALLBACK(on_delete), nullptr);

@@ -32,5 +32,7 @@ void install_winstate_observers(GtkWindow* window);
 void forget_winstate(const std::string& id);
 // Screen changes: one "SYS screens" per burst, then the rescue pass.
 void install_screen_observers();
+// The desktop prefers dark colours.
+bool theme_is_dark();
 // Theme, locale, sleep and wake, and screen changes; sends the theme once at once.
 void install_system_observers();

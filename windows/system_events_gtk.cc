@@ -15,28 +15,6 @@ namespace {
 // The desktop portal's colour scheme: 1 prefers dark, 2 prefers light, 0 has no preference.
 int g_portal_scheme = 0;
 
-bool theme_is_dark() {
-  if (g_portal_scheme == 1) return true;
-  if (g_portal_scheme == 2) return false;
-  GtkSettings* settings = gtk_settings_get_default();
-  gboolean prefer_dark = FALSE;
-  GCharPtr theme;
-  if (settings) {
-    char* name = nullptr;
-    g_object_get(settings, "gtk-application-prefer-dark-theme", &prefer_dark, "gtk-theme-name",
-                 &name, nullptr);
-    theme.reset(name);
-  }
-  const char* env_theme = std::getenv("GTK_THEME");
-  auto dark_name = [](const char* n) {
-    if (!n) return false;
-    size_t len = std::strlen(n);
-    return std::strstr(n, ":dark") != nullptr ||
-           (len > 5 && std::strcmp(n + len - 5, "-dark") == 0);
-  };
-  return prefer_dark || dark_name(theme.get()) || dark_name(env_theme);
-}
-
 void send_theme() {
   sock_write_line(theme_is_dark() ? "SYS theme dark" : "SYS theme light");
 }
@@ -170,6 +148,28 @@ void watch_portal() {
 }
 
 }  // namespace
+
+bool theme_is_dark() {
+  if (g_portal_scheme == 1) return true;
+  if (g_portal_scheme == 2) return false;
+  GtkSettings* settings = gtk_settings_get_default();
+  gboolean prefer_dark = FALSE;
+  GCharPtr theme;
+  if (settings) {
+    char* name = nullptr;
+    g_object_get(settings, "gtk-application-prefer-dark-theme", &prefer_dark, "gtk-theme-name",
+                 &name, nullptr);
+    theme.reset(name);
+  }
+  const char* env_theme = std::getenv("GTK_THEME");
+  auto dark_name = [](const char* n) {
+    if (!n) return false;
+    size_t len = std::strlen(n);
+    return std::strstr(n, ":dark") != nullptr ||
+           (len > 5 && std::strcmp(n + len - 5, "-dark") == 0);
+  };
+  return prefer_dark || dark_name(theme.get()) || dark_name(env_theme);
+}
 
 void install_system_observers() {
   watch_portal();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "wire/text.h"
+
 namespace {
 
 struct Switch {
@@ -181,4 +183,17 @@ std::optional<double> parse_zoom_factor(const std::string& arg) {
   double f = std::atof(arg.c_str());
   if (!(f >= 0.25 && f <= 5)) return std::nullopt;
   return f;
+}
+
+WinCtrlReq parse_winctrl(std::string req_id, std::string_view fields) {
+  WinCtrlReq r;
+  r.req_id = std::move(req_id);
+  std::vector<std::string> f = split_tabs(fields);
+  auto number = [&f](size_t i) { return i < f.size() ? wire_atoi(f[i]) : 0; };
+  r.pid = f.empty() ? 0 : std::strtol(f[0].c_str(), nullptr, 10);
+  r.x = number(1);
+  r.y = number(2);
+  r.width = number(3);
+  r.height = number(4);
+  return r;
 }

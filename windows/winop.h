@@ -12,6 +12,24 @@ struct WinopReq {
   std::string command;  // the rest of the line
 };
 
+// RESIZEWIN: only the letters n, s, w and e of the edges count.
+struct ResizeReq {
+  std::string id;
+  std::string edges;
+};
+
+// WINCTRL: move and size another application's window.
+struct WinCtrlReq {
+  std::string req_id;
+  long pid = 0;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+// The tab-separated fields after the request id; missing ones are 0.
+WinCtrlReq parse_winctrl(std::string req_id, std::string_view fields);
+
 enum class WinopKind {
   Unknown,
   Geom,

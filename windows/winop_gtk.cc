@@ -8,6 +8,7 @@
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
+#include "windows/app_presence_gtk.h"
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
 #include "windows/winop.h"
@@ -35,40 +36,14 @@ bool is_fullscreen(GtkWindow* window) {
 // Per-window settings the window system cannot be asked about.
 constexpr char kClickThrough[] = "kelo-click-through";
 constexpr char kLevel[] = "kelo-level";
-constexpr char kTaskbarBefore[] = "kelo-taskbar-before-overlay";
 constexpr char kFsScreenWait[] = "kelo-fsscreen-wait";
-
-int level_of(GtkWindow* window) {
-  return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(window), kLevel));
-}
+constexpr char kMinSize[] = "kelo-min-size";
 
 void set_level(GtkWindow* window, int level) {
   g_object_set_data(G_OBJECT(window), kLevel, GINT_TO_POINTER(level));
   LevelTraits traits = level_traits(level);
   gtk_window_set_keep_above(window, traits.keep_above);
   gtk_window_set_keep_below(window, traits.keep_below);
-}
-
-// Overlays leave the taskbar and the pager; when a window stops being one, both hints go back
-// to what they were before.
-void apply_expose_policy(GtkWindow* window) {
-  bool click_through = g_object_get_data(G_OBJECT(window), kClickThrough) != nullptr;
-  bool overlay = is_overlay(click_through, level_of(window));
-  // Bit 0: skip taskbar, bit 1: skip pager, bit 2: saved.
-  int before = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(window), kTaskbarBefore));
-  if (overlay) {
-    if (!(before & 4)) {
-      before = 4 | (gtk_window_get_skip_taskbar_hint(window) ? 1 : 0) |
-               (gtk_window_get_skip_pager_hint(window) ? 2 : 0);
-      g_object_set_data(G_OBJECT(window), kTaskbarBefore, GINT_TO_POINTER(before));
-    }
-    gtk_window_set_skip_taskbar_hint(window, TRUE);
-    gtk_window_set_skip_pager_hint(window, TRUE);
-  } else if (before & 4) {
-    gtk_window_set_skip_taskbar_hint(window, (before & 1) != 0);
-    gtk_window_set_skip_pager_hint(window, (before & 2) != 0);
-    g_object_set_data(G_OBJECT(window), kTaskbarBefore, nullptr);
-  }
 }
 
 // An empty input shape lets every pointer event through to what lies below.
@@ -108,6 +83,8 @@ void set_min_size(GtkWindow* window, Size minimum) {
   hints.min_width = minimum.width;
   hints.min_height = minimum.height;
   gtk_window_set_geometry_hints(window, nullptr, &hints, GDK_HINT_MIN_SIZE);
+  g_object_set_data_full(G_OBJECT(window), kMinSize, new Size(minimum),
+                         [](gpointer p) { delete static_cast<Size*>(p); });
   if (auto grown = grown_content(content_size(window), minimum)) resize_content(window, *grown);
 }
 
@@ -186,7 +163,64 @@ void fullscreen_on_screen(GtkWindow* window, long display_id) {
   gtk_window_fullscreen_on_monitor(window, gtk_window_get_screen(window), monitor);
 }
 
+// What "show" does for a window: the app comes back first; a panel comes forward without
+// taking the app's focus from other windows.
+void show_window(webview_t w, GtkWindow* window, const std::string& id, bool activate) {
+  if (window == webview_window(w)) cancel_deferred_show();
+  unhide_app(false);
+  if (!activate) {
+    show_inactive(window);
+  } else if (is_panel(window)) {
+    panel_front(window);
+  } else {
+    gtk_window_present(window);
+  }
+  attach_pending_parent(w, id);
+}
+
+// Without a main window, WINOP for "main" speaks to the app.
+void app_winop(const WinopCmd& cmd) {
+  switch (cmd.kind) {
+    case WinopKind::Presence:
+      if (cmd.on) {
+        become_regular();
+      } else {
+        become_accessory();
+      }
+      break;
+    case WinopKind::Hide:
+      hide_app();
+      break;
+    case WinopKind::Show:
+      unhide_app(true);
+      activate_app();
+      break;
+    case WinopKind::ShowInactive:
+      unhide_app(false);
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
+
+int window_level(GtkWindow* window) {
+  return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(window), kLevel));
+}
+
+bool window_click_through(GtkWindow* window) {
+  return g_object_get_data(G_OBJECT(window), kClickThrough) != nullptr;
+}
+
+Size window_min_size(GtkWindow* window) {
+  auto* size = static_cast<Size*>(g_object_get_data(G_OBJECT(window), kMinSize));
+  return size ? *size : Size{};
+}
+
+bool is_overlay_window(GtkWindow* window) {
+  return is_overlay(window_click_through(window), window_level(window));
+}
 
 void do_winop(webview_t w, std::unique_ptr<WinopReq> req) {
   WinopCmd cmd = parse_winop(req->command);
@@ -195,26 +229,35 @@ void do_winop(webview_t w, std::unique_ptr<WinopReq> req) {
     return;
   }
   GtkWindow* window = window_for_id(w, req->id);
-  if (!window) return;
+  if (!window) {
+    if (req->id == "main" && g_windowless) app_winop(cmd);
+    return;
+  }
   bool is_main = window == webview_window(w);
   switch (cmd.kind) {
     case WinopKind::Show:
-      if (is_main) cancel_deferred_show();
-      if (is_panel(window)) {
-        panel_front(window);
-      } else {
-        gtk_window_present(window);
-      }
-      attach_pending_parent(w, req->id);
-      break;
     case WinopKind::ShowInactive:
-      if (is_main) cancel_deferred_show();
-      show_inactive(window);
-      attach_pending_parent(w, req->id);
+      show_window(w, window, req->id, cmd.kind == WinopKind::Show);
       break;
     case WinopKind::Hide:
+      // The main window stands for the app, unless it is a panel.
+      if (is_main && !is_panel(window)) {
+        hide_app();
+      } else {
+        gtk_widget_hide(GTK_WIDGET(window));
+      }
+      break;
     case WinopKind::HideWin:
       gtk_widget_hide(GTK_WIDGET(window));
+      break;
+    case WinopKind::Presence:
+      if (!is_main) break;
+      if (cmd.on) {
+        become_regular();
+        activate_app();
+      } else {
+        become_accessory();
+      }
       break;
     case WinopKind::HideOnClose:
       g_hide_on_close = cmd.on;
@@ -261,11 +304,11 @@ void do_winop(webview_t w, std::unique_ptr<WinopReq> req) {
       break;
     case WinopKind::ClickThrough:
       set_click_through(window, cmd.on);
-      apply_expose_policy(window);
+      update_taskbar_presence(window);
       break;
     case WinopKind::Level:
       set_level(window, level_for_name(cmd.arg));
-      apply_expose_policy(window);
+      update_taskbar_presence(window);
       break;
     case WinopKind::AllSpaces:
       if (cmd.on) {
@@ -297,7 +340,6 @@ void do_winop(webview_t w, std::unique_ptr<WinopReq> req) {
       fullscreen_on_screen(window, std::atol(cmd.arg.c_str()));
       break;
     default:
-      // Presence belongs to the app, not to a window; unknown commands change nothing.
       break;
   }
 }

@@ -1,5 +1,6 @@
 #include "wire/dispatcher.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -210,6 +211,25 @@ void Dispatcher::decode(std::string_view line) {
     case Verb::Winop:
       send(h_.winop, std::make_unique<WinopReq>(WinopReq{"main", std::string(rest)}));
       break;
+    case Verb::DragWin:
+    case Verb::ResizeWin:
+    case Verb::Chrome:
+      decode_window_chrome(r.verb, line, r.after);
+      break;
+    case Verb::WinCtrl: {
+      std::string_view req_id;
+      if (take_token(rest, req_id)) {
+        send(h_.winctrl, std::make_unique<WinCtrlReq>(parse_winctrl(std::string(req_id), rest)));
+      }
+      break;
+    }
+    case Verb::Get: {
+      std::string_view id;
+      if (take_token(rest, id)) {
+        send(h_.get, std::make_unique<GetReq>(GetReq{std::string(id), std::string(rest)}));
+      }
+      break;
+    }
     case Verb::AboutHook:
       g_about_to_app.store(rest == "1");
       break;
@@ -279,6 +299,25 @@ void Dispatcher::decode_size(std::string_view rest, std::string win, int width, 
   rec->width = width;
   rec->height = height;
   send(h_.size, std::move(rec));
+}
+
+// DRAGWIN, RESIZEWIN and CHROME: "main" unless "@" names a window; after "@" the id ends at
+// the first blank (DRAGWIN: at the end of the line).
+void Dispatcher::decode_window_chrome(Verb verb, std::string_view line, size_t after) {
+  std::string_view rest = line.substr(std::min(after + 1, line.size()));
+  std::string_view win = "main";
+  bool at = after < line.size() && line[after] == '@';
+  if (verb == Verb::DragWin) {
+    if (at && !rest.empty()) win = rest;
+    send(h_.dragwin, std::make_unique<std::string>(win));
+    return;
+  }
+  if (at && !take_token(rest, win)) return;
+  if (verb == Verb::ResizeWin) {
+    send(h_.resizewin, std::make_unique<ResizeReq>(ResizeReq{std::string(win), std::string(rest)}));
+  } else {
+    send(h_.chrome, std::make_unique<ChromeReq>(chrome_from_wire(std::string(win), rest)));
+  }
 }
 
 // Block framing. The items a block collects are decided by the menu and tray subsystems; until

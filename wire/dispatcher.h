@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "windows/chrome.h"
 #include "windows/winop.h"
 #include "windows/winopen.h"
 #include "wire/main_queue.h"
@@ -48,6 +49,11 @@ struct Handlers {
   Handler<WinOpenReq> winopen = nullptr;    // WINOPEN
   Handler<std::string> winclose = nullptr;  // WINCLOSE
   Handler<WinopReq> winop = nullptr;        // WINOP, WINOP@
+  Handler<std::string> dragwin = nullptr;   // DRAGWIN, DRAGWIN@
+  Handler<ResizeReq> resizewin = nullptr;   // RESIZEWIN, RESIZEWIN@
+  Handler<WinCtrlReq> winctrl = nullptr;    // WINCTRL
+  Handler<ChromeReq> chrome = nullptr;      // CHROME, CHROME@
+  Handler<GetReq> get = nullptr;            // GET
   Handler<NoArgs> reload = nullptr;         // RELOAD
   Handler<NoArgs> terminate = nullptr;      // QUIT, and the end of the wire
 };
@@ -81,6 +87,7 @@ class Dispatcher {
   void decode_title_at(std::string_view rest);
   void decode_size(std::string_view rest, std::string win, int width, int height);
   void decode_block(Verb verb, std::string_view line, size_t after);
+  void decode_window_chrome(Verb verb, std::string_view line, size_t after);
 
   const Handlers& h_;
   bool in_menu_ = false;

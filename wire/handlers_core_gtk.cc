@@ -7,7 +7,11 @@
 #include "launcher/webview.h"
 #include "platform/main_loop.h"
 #include "platform/window_gtk.h"
+#include "system/get_gtk.h"
+#include "windows/chrome_gtk.h"
+#include "windows/pointer_moves_gtk.h"
 #include "windows/registry.h"
+#include "windows/winctrl.h"
 #include "windows/winop_gtk.h"
 #include "wire/handlers_core.h"
 
@@ -61,6 +65,11 @@ const Handlers& launcher_handlers() {
     h.winopen = do_winopen;
     h.winclose = do_winclose;
     h.winop = do_winop;
+    h.dragwin = do_dragwin;
+    h.resizewin = do_resizewin;
+    h.winctrl = do_winctrl;
+    h.chrome = do_chrome;
+    h.get = do_get;
     h.reload = do_reload;
     h.terminate = do_terminate;
     return h;

@@ -16,6 +16,12 @@ struct EvalReq {
   std::string text;
 };
 
+// GET id key.
+struct GetReq {
+  std::string id;
+  std::string key;
+};
+
 // SIZE and SIZE@.
 struct SizeReq {
   std::string win;

@@ -67,6 +67,22 @@ TEST_F(DispatcherTest, WindowCommands) {
             (Lines{"winop|side|show 0", "winop|main|hide", "winopen|a|b", "winclose|a b"}));
 }
 
+TEST_F(DispatcherTest, PointerMovesChromeAndQueries) {
+  Dispatcher d(logging_handlers());
+  EXPECT_EQ(run(d, {"DRAGWIN", "DRAGWIN@side", "DRAGWIN@", "DRAGWIN side", "DRAGWINX"}),
+            (Lines{"dragwin|main", "dragwin|side", "dragwin|main"}));
+  EXPECT_EQ(run(d, {"RESIZEWIN nw", "RESIZEWIN@side se", "RESIZEWIN@side", "RESIZEWIN"}),
+            (Lines{"resizewin|main|nw", "resizewin|side|se"}));
+  // The seventh wire field is skipped; the eighth is the buttons' position.
+  EXPECT_EQ(run(d, {"CHROME 0\tclose\t\t\t\t\tskip\t20,18", "CHROME@side \t\t1",
+                    "CHROME@side", "CHROME"}),
+            (Lines{"chrome|main|0|close|||||20,18", "chrome|side|||1||||"}));
+  EXPECT_EQ(run(d, {"WINCTRL 9 4242\t10\t-20\t300", "WINCTRL 9", "WINCTRL 7 x\t\t5"}),
+            (Lines{"winctrl|9|4242|10,-20,300,0", "winctrl|7|0|0,5,0,0"}));
+  EXPECT_EQ(run(d, {"GET 12 win:side panel", "GET 13 ", "GET 14"}),
+            (Lines{"get|12|win:side panel", "get|13|"}));
+}
+
 TEST_F(DispatcherTest, AboutHookIsSetOnTheReaderThread) {
   Dispatcher d(logging_handlers());
   EXPECT_TRUE(run(d, {"ABOUTHOOK 1"}).empty());
@@ -80,7 +96,7 @@ TEST_F(DispatcherTest, AboutHookIsSetOnTheReaderThread) {
 TEST_F(DispatcherTest, UnbuiltRowsAndBlockLinesDoNotReachLaterVerbs) {
   Dispatcher d(logging_handlers());
   EXPECT_TRUE(
-      run(d, {"CHROME 1\t0", "GET 1 battery", "ITEM x", "SEP", "SUBEND", "", "\r", "HKREG 1 cmd+k"})
+      run(d, {"NOTIFY 1 x", "CLIPWRITE 1", "ITEM x", "SEP", "SUBEND", "", "\r", "HKREG 1 cmd+k"})
           .empty());
 }
 

@@ -66,6 +66,26 @@ inline const Handlers& logging_handlers() {
     x.winclose = [](webview_t, std::unique_ptr<std::string> id) {
       handled().push_back("winclose|" + *id);
     };
+    x.dragwin = [](webview_t, std::unique_ptr<std::string> id) {
+      handled().push_back("dragwin|" + *id);
+    };
+    x.resizewin = [](webview_t, std::unique_ptr<ResizeReq> r) {
+      handled().push_back("resizewin|" + r->id + "|" + r->edges);
+    };
+    x.winctrl = [](webview_t, std::unique_ptr<WinCtrlReq> r) {
+      handled().push_back("winctrl|" + r->req_id + "|" + std::to_string(r->pid) + "|" +
+                          std::to_string(r->x) + "," + std::to_string(r->y) + "," +
+                          std::to_string(r->width) + "," + std::to_string(r->height));
+    };
+    x.chrome = [](webview_t, std::unique_ptr<ChromeReq> r) {
+      std::string line = "chrome|" + r->id;
+      for (const std::string& f : r->fields)
+        line += "|" + f;
+      handled().push_back(line);
+    };
+    x.get = [](webview_t, std::unique_ptr<GetReq> r) {
+      handled().push_back("get|" + r->id + "|" + r->key);
+    };
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("reload"); };
     x.terminate = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("terminate"); };
     return x;

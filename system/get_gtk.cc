@@ -1,0 +1,93 @@
+// GET: one GOT line per request, from the desktop's state at the moment it is handled.
+#include "system/get_gtk.h"
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <string_view>
+
+#include "launcher/webview.h"
+#include "system/queries.h"
+#include "windows/chrome_gtk.h"
+#include "windows/registry.h"
+#include "windows/screens_gtk.h"
+#include "windows/winop_gtk.h"
+#include "wire/link.h"
+
+namespace {
+
+GdkWindowState state_of(GtkWindow* window) {
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  return gdk_window ? gdk_window_get_state(gdk_window) : GdkWindowState(0);
+}
+
+std::string window_info(webview_t w, const std::string& id) {
+  GtkWindow* window = window_for_id(w, id);
+  if (!window) return "null";
+  std::vector<ScreenInfo> screens = current_screens();
+  GdkWindowState state = state_of(window);
+  WindowFacts f;
+  f.frame = window_frame(window);
+  f.content = window_content(window);
+  f.fullscreen = state & GDK_WINDOW_STATE_FULLSCREEN;
+  f.minimized = state & GDK_WINDOW_STATE_ICONIFIED;
+  f.visible = gtk_widget_get_mapped(GTK_WIDGET(window)) && !f.minimized;
+  f.focused = gtk_window_is_active(window);
+  f.level = window_level(window);
+  f.resizable = gtk_window_get_resizable(window);
+  f.click_through = window_click_through(window);
+  f.all_spaces = state & GDK_WINDOW_STATE_STICKY;
+  f.chrome = chrome_facts(window, webview_for_id(w, id));
+  f.is_main = window == webview_window(w);
+  int i = screen_of_window(screens, window);
+  if (i >= 0) f.screen = screens[i];
+  return window_record_json(f);
+}
+
+std::string windows_list(webview_t w) {
+  std::vector<std::string> ids;
+  for (const auto& [id, e] : g_windows)
+    ids.push_back(id);
+  return windows_json(webview_window(w) != nullptr, ids);
+}
+
+std::string screens_list() {
+  std::string out = "[";
+  for (const ScreenInfo& s : current_screens()) {
+    if (out.size() > 1) out += ',';
+    out += screen_json(s);
+  }
+  return out + "]";
+}
+
+std::string mouse(webview_t w, const std::string& id) {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
+  double rx = 0, ry = 0;
+  gdk_window_get_device_position_double(gdk_get_default_root_window(), pointer, &rx, &ry, nullptr);
+  int ox, oy;
+  wire_origin(ox, oy);
+  double x = rx - ox, y = ry - oy;
+  std::vector<ScreenInfo> screens = current_screens();
+  int i = screen_at_point(screens, x, y);
+  ScreenInfo screen = i >= 0 ? screens[i] : (screens.empty() ? ScreenInfo{} : screens[0]);
+  std::optional<Rect> content;
+  if (GtkWindow* window = window_for_id(w, id)) content = window_content(window);
+  return mouse_record_json(x, y, content, screen);
+}
+
+std::string answer(webview_t w, std::string_view key) {
+  if (key == "windows") return windows_list(w);
+  if (key == "win") return window_info(w, "main");
+  if (key.starts_with("win:")) return window_info(w, std::string(key.substr(4)));
+  if (key == "screens") return screens_list();
+  if (key == "mouse") return mouse(w, "main");
+  if (key.starts_with("mouse:")) return mouse(w, std::string(key.substr(6)));
+  return "null";
+}
+
+}  // namespace
+
+void do_get(webview_t w, std::unique_ptr<GetReq> req) {
+  sock_write_line("GOT " + req->id + " " + answer(w, req->key));
+}

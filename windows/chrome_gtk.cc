@@ -1,0 +1,286 @@
+// Window chrome on X11. The window manager draws the title bar; hiding it keeps a thin
+// resizable border (Motif decoration hints) and the launcher shows its own window buttons over
+// the page. Square windows are borderless. Transparency needs the screen's RGBA visual, which
+// every window gets when it is built; vibrancy, which has no blur here, is a translucent tint of
+// the material's shade painted behind the page.
+#include "windows/chrome_gtk.h"
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include "launcher/webview.h"
+#include "windows/app_presence_gtk.h"
+#include "windows/registry.h"
+#include "windows/screens_gtk.h"
+
+namespace {
+
+constexpr char kStateKey[] = "kelo-chrome";
+constexpr char kFirstMouseKey[] = "kelo-first-mouse";
+
+// The launcher's own window buttons: their place without a requested position, size and step.
+constexpr PointD kDefaultTraffic{8, 6};
+constexpr int kButtonSize = 22;
+constexpr double kButtonSpacing = 26;
+constexpr const char* kButtonNames[3] = {"close", "minimize", "maximize"};
+constexpr const char* kButtonIcons[3] = {"window-close-symbolic", "window-minimize-symbolic",
+                                         "window-maximize-symbolic"};
+
+struct ChromeState {
+  bool frameless = false;  // title bar hidden
+  bool square = false;     // borderless
+  bool shown[3] = {true, true, true};
+  bool transparent = false;
+  bool opaque = true;
+  std::string vibrancy;  // material name while the tint is shown
+  std::optional<PointD> traffic_pos;
+  GtkWidget* layer = nullptr;  // the buttons' layer, owned by the window's overlay
+  GtkWidget* buttons[3] = {};
+};
+
+ChromeState& state_of(GtkWindow* window) {
+  auto* s = static_cast<ChromeState*>(g_object_get_data(G_OBJECT(window), kStateKey));
+  if (!s) {
+    s = new ChromeState;
+    g_object_set_data_full(G_OBJECT(window), kStateKey, s,
+                           [](gpointer p) { delete static_cast<ChromeState*>(p); });
+  }
+  return *s;
+}
+
+bool is_default_frame(const ChromeState& s) {
+  return !s.frameless && !s.square && s.shown[0] && s.shown[1] && s.shown[2];
+}
+
+// Decorations and the functions whose buttons the window manager shows.
+void apply_frame(GtkWindow* window) {
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  if (!gdk_window) return;
+  const ChromeState& s = state_of(window);
+  int decorations = GDK_DECOR_ALL;
+  if (s.square) {
+    decorations = 0;
+  } else if (s.frameless) {
+    decorations = GDK_DECOR_BORDER | GDK_DECOR_RESIZEH;
+  }
+  int functions = GDK_FUNC_MOVE | GDK_FUNC_RESIZE;
+  if (s.shown[0]) functions |= GDK_FUNC_CLOSE;
+  if (s.shown[1]) functions |= GDK_FUNC_MINIMIZE;
+  if (s.shown[2]) functions |= GDK_FUNC_MAXIMIZE;
+  gdk_window_set_decorations(gdk_window, GdkWMDecoration(decorations));
+  gdk_window_set_functions(gdk_window, GdkWMFunction(functions));
+}
+
+bool is_fullscreen(GtkWindow* window) {
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  return gdk_window && (gdk_window_get_state(gdk_window) & GDK_WINDOW_STATE_FULLSCREEN);
+}
+
+// The launcher's buttons show while the title bar is hidden, not in full screen, and only
+// those asked for, at the requested position.
+void update_layer(GtkWindow* window) {
+  ChromeState& s = state_of(window);
+  if (!s.layer) return;
+  bool any = s.shown[0] || s.shown[1] || s.shown[2];
+  bool visible = s.frameless && !s.square && any && !is_fullscreen(window);
+  auto places = traffic_button_positions(s.traffic_pos.value_or(kDefaultTraffic), kButtonSpacing);
+  for (int i = 0; i < 3; ++i) {
+    gtk_fixed_move(GTK_FIXED(s.layer), s.buttons[i], static_cast<int>(places[i].x),
+                   static_cast<int>(places[i].y));
+    gtk_widget_set_visible(s.buttons[i], s.shown[i]);
+  }
+  gtk_widget_set_visible(s.layer, visible);
+}
+
+// Runs a change of decorations so that the content keeps its size and the frame its top-left
+// corner.
+template <class Change>
+void keeping_content(GtkWindow* window, Change change) {
+  bool placed = gtk_widget_get_mapped(GTK_WIDGET(window));
+  Rect frame = placed ? window_frame(window) : Rect{};
+  int width = 0, height = 0;
+  gtk_window_get_size(window, &width, &height);
+  change();
+  if (!placed) return;
+  gtk_window_resize(window, width, height);
+  int ox, oy;
+  wire_origin(ox, oy);
+  gtk_window_move(window, static_cast<int>(frame.x) + ox, static_cast<int>(frame.y) + oy);
+}
+
+void set_draws_background(WebKitWebView* view, bool draws) {
+  GdkRGBA colour = draws ? GdkRGBA{1, 1, 1, 1} : GdkRGBA{0, 0, 0, 0};
+  webkit_web_view_set_background_color(view, &colour);
+}
+
+void set_opaque(GtkWindow* window, bool opaque) {
+  state_of(window).opaque = opaque;
+  gtk_widget_set_app_paintable(GTK_WIDGET(window), !opaque);
+  gtk_widget_queue_draw(GTK_WIDGET(window));
+}
+
+// Behind the page of a window that is not opaque: the vibrancy tint, else nothing at all.
+gboolean on_draw(GtkWidget* widget, cairo_t* cr, gpointer) {
+  const ChromeState& s = state_of(GTK_WINDOW(widget));
+  if (s.opaque) return FALSE;
+  Tint t;
+  if (!s.vibrancy.empty()) t = material_tint(material_for(s.vibrancy), theme_is_dark());
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_rgba(cr, t.r, t.g, t.b, t.a);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  return FALSE;
+}
+
+// Without first-mouse, a click on an inactive window only brings the window forward.
+gboolean on_press(GtkWidget* view, GdkEventButton* event, gpointer) {
+  GtkWidget* top = gtk_widget_get_toplevel(view);
+  if (!GTK_IS_WINDOW(top) || gtk_window_is_active(GTK_WINDOW(top))) return FALSE;
+  if (g_object_get_data(G_OBJECT(view), kFirstMouseKey)) return FALSE;
+  gtk_window_present_with_time(GTK_WINDOW(top), event->time);
+  return TRUE;
+}
+
+void on_button(GtkButton* button, gpointer data) {
+  GtkWindow* window = GTK_WINDOW(data);
+  int which = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(button), "kelo-button"));
+  if (which == 0) {
+    gtk_window_close(window);
+  } else if (which == 1) {
+    gtk_window_iconify(window);
+  } else if (gtk_window_is_maximized(window)) {
+    gtk_window_unmaximize(window);
+  } else {
+    gtk_window_maximize(window);
+  }
+}
+
+GtkWidget* build_layer(GtkWindow* window, ChromeState& s) {
+  s.layer = gtk_fixed_new();
+  for (int i = 0; i < 3; ++i) {
+    GtkWidget* b = gtk_button_new_from_icon_name(kButtonIcons[i], GTK_ICON_SIZE_MENU);
+    gtk_widget_set_name(b, kButtonNames[i]);
+    gtk_widget_set_tooltip_text(b, nullptr);
+    gtk_widget_set_size_request(b, kButtonSize, kButtonSize);
+    gtk_widget_set_can_focus(b, FALSE);
+    gtk_button_set_relief(GTK_BUTTON(b), GTK_RELIEF_NONE);
+    GtkStyleContext* style = gtk_widget_get_style_context(b);
+    gtk_style_context_add_class(style, "titlebutton");
+    gtk_style_context_add_class(style, kButtonNames[i]);
+    g_object_set_data(G_OBJECT(b), "kelo-button", GINT_TO_POINTER(i));
+    g_signal_connect(b, "clicked", G_CALLBACK(on_button), window);
+    gtk_fixed_put(GTK_FIXED(s.layer), b, 0, 0);
+    s.buttons[i] = b;
+  }
+  gtk_widget_set_halign(s.layer, GTK_ALIGN_FILL);
+  gtk_widget_set_valign(s.layer, GTK_ALIGN_FILL);
+  gtk_widget_set_no_show_all(s.layer, TRUE);
+  return s.layer;
+}
+
+void set_traffic_pos(GtkWindow* window, const std::string& value) {
+  ChromeState& s = state_of(window);
+  if (value == "default") {
+    s.traffic_pos.reset();
+  } else if (auto pos = parse_traffic_pos(value)) {
+    s.traffic_pos = pos;
+  }
+}
+
+}  // namespace
+
+void kelo_build_window_body(GtkWindow* window, WebKitWebView* view) {
+  if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(GTK_WIDGET(window))))
+    gtk_widget_set_visual(GTK_WIDGET(window), rgba);
+  ChromeState& s = state_of(window);
+  GtkWidget* overlay = gtk_overlay_new();
+  gtk_container_add(GTK_CONTAINER(overlay), GTK_WIDGET(view));
+  gtk_overlay_add_overlay(GTK_OVERLAY(overlay), build_layer(window, s));
+  gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(overlay), s.layer, TRUE);
+  gtk_container_add(GTK_CONTAINER(window), overlay);
+  gtk_widget_show(overlay);
+  gtk_widget_show(GTK_WIDGET(view));
+
+  g_signal_connect(window, "draw", G_CALLBACK(on_draw), nullptr);
+  g_signal_connect(view, "button-press-event", G_CALLBACK(on_press), nullptr);
+  g_signal_connect_after(window, "realize", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
+                           if (!is_default_frame(state_of(GTK_WINDOW(widget))))
+                             apply_frame(GTK_WINDOW(widget));
+                         }),
+                         nullptr);
+  g_signal_connect_after(window, "window-state-event",
+                         G_CALLBACK(+[](GtkWidget* widget, GdkEvent*, gpointer) {
+                           update_layer(GTK_WINDOW(widget));
+                           return FALSE;
+                         }),
+                         nullptr);
+}
+
+void apply_chrome_fields(GtkWindow* window, WebKitWebView* view, const ChromeReq& req) {
+  ChromeState& s = state_of(window);
+  if (!req[kTitlebar].empty()) {
+    keeping_content(window, [&] {
+      s.frameless = req[kTitlebar] == "0";
+      apply_frame(window);
+    });
+  }
+  if (!req[kButtons].empty()) {
+    for (int i = 0; i < 3; ++i)
+      s.shown[i] = chrome_shows_button(req[kButtons], kButtonNames[i]);
+    apply_frame(window);
+  }
+  if (!req[kTransparent].empty()) {
+    s.transparent = req[kTransparent] == "1";
+    set_opaque(window, !s.transparent);
+    set_draws_background(view, !s.transparent);
+  }
+  if (!req[kTrafficPos].empty()) set_traffic_pos(window, req[kTrafficPos]);
+  if (!req[kVibrancy].empty()) {
+    if (req[kVibrancy] == "none") {
+      s.vibrancy.clear();
+      if (!s.transparent) set_draws_background(view, true);
+      gtk_widget_queue_draw(GTK_WIDGET(window));
+    } else {
+      s.vibrancy = req[kVibrancy];
+      set_draws_background(view, false);
+      set_opaque(window, false);
+    }
+  }
+  if (!req[kSquare].empty()) {
+    bool on = req[kSquare] == "1";
+    keeping_content(window, [&] {
+      s.square = on;
+      if (!on) s.frameless = false;
+      apply_frame(window);
+    });
+    update_taskbar_presence(window);
+    // Brought forward, as a window the user works with; a window not shown yet stays hidden.
+    if (on && gtk_widget_get_visible(GTK_WIDGET(window))) gtk_window_present(window);
+  }
+  if (!req[kFirstMouse].empty()) {
+    g_object_set_data(G_OBJECT(view), kFirstMouseKey,
+                      GINT_TO_POINTER(req[kFirstMouse] == "1" ? 1 : 0));
+  }
+  update_layer(window);
+}
+
+void do_chrome(webview_t w, std::unique_ptr<ChromeReq> req) {
+  GtkWindow* window = window_for_id(w, req->id);
+  WebKitWebView* view = webview_for_id(w, req->id);
+  if (window && view) apply_chrome_fields(window, view, *req);
+}
+
+ChromeFacts chrome_facts(GtkWindow* window, WebKitWebView* view) {
+  const ChromeState& s = state_of(window);
+  ChromeFacts f;
+  f.frame = !s.frameless && !s.square;
+  for (int i = 0; i < 3; ++i)
+    f.controls[i] = !s.square && s.shown[i];
+  f.traffic_pos = s.traffic_pos;
+  f.transparent = !s.opaque;
+  f.vibrancy = s.vibrancy;
+  f.square = s.square;
+  f.first_mouse = view && g_object_get_data(G_OBJECT(view), kFirstMouseKey);
+  return f;
+}

@@ -1,0 +1,15 @@
+// Window moves and resizes driven by the pointer: DRAGWIN, RESIZEWIN, and the press cache
+// they start from.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "windows/winop.h"
+#include "wire/main_queue.h"
+
+// Remembers the app's last left-button press until its release (installed once at start-up).
+void install_mouse_down_cache();
+
+void do_dragwin(webview_t w, std::unique_ptr<std::string> id);
+void do_resizewin(webview_t w, std::unique_ptr<ResizeReq> req);
