@@ -61,3 +61,13 @@ void kelo_center_window(GtkWindow* window) {
   g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(center_on_map), nullptr);
   g_signal_connect(window, "map-event", G_CALLBACK(center_on_map), nullptr);
 }
+
+bool kelo_pointer(double& x, double& y) {
+  x = y = 0;
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display) return false;
+  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
+  GdkModifierType mask = GdkModifierType(0);
+  gdk_window_get_device_position_double(gdk_get_default_root_window(), pointer, &x, &y, &mask);
+  return mask & GDK_BUTTON1_MASK;
+}

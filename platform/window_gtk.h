@@ -16,5 +16,8 @@ void kelo_fit_to_workarea(GtkWindow* window, int& width, int& height);
 // No taskbar or pager entry for the window.
 void kelo_hide_from_taskbar(GtkWindow* window);
 
+// The pointer's position in root coordinates; true while its left button is held.
+bool kelo_pointer(double& x, double& y);
+
 // Sets a window's title; bytes that are not UTF-8 become replacement characters.
 void kelo_set_window_title(GtkWindow* window, const char* title);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "launcher/webview.h"
+#include "platform/window_gtk.h"
 #include "system/queries.h"
 #include "windows/chrome_gtk.h"
 #include "windows/registry.h"
@@ -61,10 +62,8 @@ std::string screens_list() {
 }
 
 std::string mouse(webview_t w, const std::string& id) {
-  GdkDisplay* display = gdk_display_get_default();
-  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
-  double rx = 0, ry = 0;
-  gdk_window_get_device_position_double(gdk_get_default_root_window(), pointer, &rx, &ry, nullptr);
+  double rx, ry;
+  kelo_pointer(rx, ry);
   int ox, oy;
   wire_origin(ox, oy);
   double x = rx - ox, y = ry - oy;

@@ -1,8 +1,8 @@
-// Window chrome on X11. The window manager draws the title bar; hiding it keeps a thin
-// resizable border (Motif decoration hints) and the launcher shows its own window buttons over
-// the page. Square windows are borderless. Transparency needs the screen's RGBA visual, which
-// every window gets when it is built; vibrancy, which has no blur here, is a translucent tint of
-// the material's shade painted behind the page.
+// Window chrome on X11. The window manager draws the title bar; hiding it keeps only the
+// border (Motif decoration hints) and the launcher shows its own window buttons over the page.
+// Square windows are borderless. Transparency needs the screen's RGBA visual, which every window
+// gets when it is built; vibrancy, which has no blur here, is a translucent tint of the material's
+// shade painted behind the page.
 #include "windows/chrome_gtk.h"
 
 #include <gtk/gtk.h>
@@ -61,7 +61,7 @@ void apply_frame(GtkWindow* window) {
   if (s.square) {
     decorations = 0;
   } else if (s.frameless) {
-    decorations = GDK_DECOR_BORDER | GDK_DECOR_RESIZEH;
+    decorations = GDK_DECOR_BORDER;
   }
   int functions = GDK_FUNC_MOVE | GDK_FUNC_RESIZE;
   if (s.shown[0]) functions |= GDK_FUNC_CLOSE;

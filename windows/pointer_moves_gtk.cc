@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/gobj.h"
+#include "platform/window_gtk.h"
 #include "windows/registry.h"
 #include "windows/resize.h"
 #include "windows/screens_gtk.h"
@@ -23,12 +24,8 @@ void forget_press() {
 }
 
 bool left_button_held() {
-  GdkDisplay* display = gdk_display_get_default();
-  if (!display) return false;
-  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(display));
-  GdkModifierType mask = GdkModifierType(0);
-  gdk_window_get_device_position(gdk_get_default_root_window(), pointer, nullptr, nullptr, &mask);
-  return mask & GDK_BUTTON1_MASK;
+  double x, y;
+  return kelo_pointer(x, y);
 }
 
 bool belongs_to(const GdkEvent* event, GtkWindow* window) {
@@ -56,38 +53,68 @@ EventPtr live_press(GtkWindow* window) {
   return nullptr;
 }
 
-// An edge resize in progress: the pointer's motion is the window's until the button is up.
-struct ResizeTrack {
+// A move or edge resize in progress: the pointer's motion is the window's until the button is
+// up. Window managers differ in whether they take over a move asked for by a client while
+// the client's own press is in progress, so the launcher follows the pointer itself.
+struct PointerTrack {
   GRef<GtkWindow> window;
   Rect start;          // frame at the start, wire coordinates
   Size decorations{};  // frame size minus content size
   double pointer_x = 0, pointer_y = 0;
+  bool move = false;  // else a resize of these edges
   Edges edges;
   Size minimum;  // of the frame
   guint poll = 0;
 };
-ResizeTrack* g_resize = nullptr;
+PointerTrack* g_track = nullptr;
 
-void end_resize() {
-  if (!g_resize) return;
-  if (g_resize->poll) g_source_remove(g_resize->poll);
-  delete g_resize;
-  g_resize = nullptr;
+void end_track() {
+  if (!g_track) return;
+  if (g_track->poll) g_source_remove(g_track->poll);
+  delete g_track;
+  g_track = nullptr;
 }
 
-void track_resize(double x_root, double y_root) {
-  GtkWindow* window = g_resize->window.get();
+void follow_pointer(double x_root, double y_root) {
+  GtkWindow* window = g_track->window.get();
   if (!gtk_widget_get_visible(GTK_WIDGET(window))) {
-    end_resize();
+    end_track();
     return;
   }
-  Rect f = resized_frame(g_resize->start, x_root - g_resize->pointer_x,
-                         y_root - g_resize->pointer_y, g_resize->edges, g_resize->minimum);
+  double dx = x_root - g_track->pointer_x, dy = y_root - g_track->pointer_y;
   int ox, oy;
   wire_origin(ox, oy);
-  gtk_window_resize(window, static_cast<int>(f.width) - g_resize->decorations.width,
-                    static_cast<int>(f.height) - g_resize->decorations.height);
+  if (g_track->move) {
+    gtk_window_move(window, static_cast<int>(g_track->start.x + dx) + ox,
+                    static_cast<int>(g_track->start.y + dy) + oy);
+    return;
+  }
+  Rect f = resized_frame(g_track->start, dx, dy, g_track->edges, g_track->minimum);
+  gtk_window_resize(window, static_cast<int>(f.width) - g_track->decorations.width,
+                    static_cast<int>(f.height) - g_track->decorations.height);
   gtk_window_move(window, static_cast<int>(f.x) + ox, static_cast<int>(f.y) + oy);
+}
+
+// Starts following the pointer from (x_root, y_root) for the window.
+PointerTrack* start_track(GtkWindow* window, double x_root, double y_root) {
+  end_track();
+  auto* t = new PointerTrack;
+  t->window = GRef<GtkWindow>::retain(window);
+  t->start = window_frame(window);
+  t->pointer_x = x_root;
+  t->pointer_y = y_root;
+  // A release the app never sees (another client grabbed the pointer) ends it too.
+  t->poll = g_timeout_add(
+      500,
+      [](gpointer) -> gboolean {
+        if (left_button_held()) return G_SOURCE_CONTINUE;
+        g_track->poll = 0;
+        end_track();
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
+  g_track = t;
+  return t;
 }
 
 // Remembers left presses, and feeds the pointer's motion to a running resize. The release
@@ -103,12 +130,12 @@ void on_event(GdkEvent* event, gpointer) {
     case GDK_BUTTON_RELEASE:
       if (event->button.button == 1) {
         forget_press();
-        end_resize();
+        end_track();
       }
       break;
     case GDK_MOTION_NOTIFY:
-      if (g_resize) {
-        track_resize(event->motion.x_root, event->motion.y_root);
+      if (g_track) {
+        follow_pointer(event->motion.x_root, event->motion.y_root);
         return;
       }
       break;
@@ -130,20 +157,17 @@ void do_dragwin(webview_t w, std::unique_ptr<std::string> id) {
   if (!press) return;
   double x = 0, y = 0;
   gdk_event_get_root_coords(press.get(), &x, &y);
-  gtk_window_begin_move_drag(window, 1, static_cast<int>(x), static_cast<int>(y),
-                             gdk_event_get_time(press.get()));
+  start_track(window, x, y)->move = true;
 }
 
 void do_resizewin(webview_t w, std::unique_ptr<ResizeReq> req) {
   GtkWindow* window = window_for_id(w, req->id);
+  double x, y;
   if (!window || !gtk_window_get_resizable(window) ||
-      !gtk_widget_get_realized(GTK_WIDGET(window)) || !left_button_held()) {
+      !gtk_widget_get_realized(GTK_WIDGET(window)) || !kelo_pointer(x, y)) {
     return;
   }
-  end_resize();
-  auto* t = new ResizeTrack;
-  t->window = GRef<GtkWindow>::retain(window);
-  t->start = window_frame(window);
+  PointerTrack* t = start_track(window, x, y);
   Rect content = window_content(window);
   t->decorations = Size{static_cast<int>(t->start.width - content.width),
                         static_cast<int>(t->start.height - content.height)};
@@ -151,19 +175,4 @@ void do_resizewin(webview_t w, std::unique_ptr<ResizeReq> req) {
   t->minimum =
       resize_minimum(Size{own.width + t->decorations.width, own.height + t->decorations.height});
   t->edges = parse_edges(req->edges);
-  GdkDevice* pointer =
-      gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
-  gdk_window_get_device_position_double(gdk_get_default_root_window(), pointer, &t->pointer_x,
-                                        &t->pointer_y, nullptr);
-  // A release the app never sees (another client grabbed the pointer) ends it too.
-  t->poll = g_timeout_add(
-      500,
-      [](gpointer) -> gboolean {
-        if (left_button_held()) return G_SOURCE_CONTINUE;
-        g_resize->poll = 0;
-        end_resize();
-        return G_SOURCE_REMOVE;
-      },
-      nullptr);
-  g_resize = t;
 }

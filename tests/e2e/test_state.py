@@ -82,6 +82,14 @@ class Wire:
         self.send("RET q%d 0 {}" % n)
         return self.wait("GOT %d {}" % n, start)
 
+    def get(self, key):
+        """The JSON value of a GET answer."""
+        n = next(_markers)
+        start = self.mark
+        self.send("GET g%d %s" % (n, key))
+        index = self.wait("GOT g%d " % n, start)
+        return json.loads(self.lines[index].split(" ", 2)[2])
+
     def states(self, wid, start=0, end=None):
         """The state objects of window `wid` in lines[start:end], in order."""
         found = []

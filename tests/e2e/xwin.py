@@ -4,6 +4,7 @@ manager and the X server know about them (EWMH properties, geometry)."""
 from collections import namedtuple
 
 from Xlib import X, Xatom, display as xdisplay, error as xerror
+from Xlib.ext import xtest
 from Xlib.protocol import event as xevent
 
 from harness import STEP, WINDOW, wait_for
@@ -313,6 +314,25 @@ class X11:
     def close_window(self, win):
         """Closes the window as its close button does (the manager sends WM_DELETE_WINDOW)."""
         self._to_wm(win, "_NET_CLOSE_WINDOW", [X.CurrentTime, 2])
+
+    # ---- the pointer, moved and pressed through XTest ---------------------------------------
+
+    def pointer_to(self, x, y):
+        xtest.fake_input(self.d, X.MotionNotify, x=int(x), y=int(y))
+        self.d.sync()
+
+    def press(self, button=1):
+        xtest.fake_input(self.d, X.ButtonPress, button)
+        self.d.sync()
+
+    def release(self, button=1):
+        xtest.fake_input(self.d, X.ButtonRelease, button)
+        self.d.sync()
+
+    def pointer(self):
+        """(x, y, left button held) in root coordinates."""
+        p = self.root.query_pointer()
+        return p.root_x, p.root_y, bool(p.mask & X.Button1Mask)
 
     def wm_sync(self, timeout=STEP):
         """Returns once the window manager has handled everything the X server had for it
