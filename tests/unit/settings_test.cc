@@ -109,10 +109,12 @@ TEST(Settings, PropertyListValues) {
   s.plist = {{"KelojsActivation", str("accessory")},
              {"KelojsDeferShow", str("  +0042")},
              {"KelojsPanel", one},
-             {"KelojsDebug", boolean(true)}};
+             {"KelojsDebug", boolean(true)},
+             {"KelojsChrome", str("0\tnone\t\t\t\t\t12,10")}};
   s.files = {{"/Apps/Demo.app/Contents/Resources/app/inject.js", "console.log(1)"}};
   Settings st = read_settings(s.input());
   EXPECT_TRUE(st.accessory);
+  EXPECT_EQ(st.chrome, "0\tnone\t\t\t\t\t12,10");
   EXPECT_TRUE(st.defer_show);
   EXPECT_TRUE(st.panel);
   EXPECT_FALSE(st.debug);  // a boolean is not a string setting
