@@ -178,15 +178,20 @@ void show_window(webview_t w, GtkWindow* window, const std::string& id, bool act
   attach_pending_parent(w, id);
 }
 
+void set_presence(bool regular) {
+  if (regular) {
+    become_regular();
+    activate_app();
+  } else {
+    become_accessory();
+  }
+}
+
 // Without a main window, WINOP for "main" speaks to the app.
 void app_winop(const WinopCmd& cmd) {
   switch (cmd.kind) {
     case WinopKind::Presence:
-      if (cmd.on) {
-        become_regular();
-      } else {
-        become_accessory();
-      }
+      set_presence(cmd.on);
       break;
     case WinopKind::Hide:
       hide_app();
@@ -251,13 +256,7 @@ void do_winop(webview_t w, std::unique_ptr<WinopReq> req) {
       gtk_widget_hide(GTK_WIDGET(window));
       break;
     case WinopKind::Presence:
-      if (!is_main) break;
-      if (cmd.on) {
-        become_regular();
-        activate_app();
-      } else {
-        become_accessory();
-      }
+      if (is_main) set_presence(cmd.on);
       break;
     case WinopKind::HideOnClose:
       g_hide_on_close = cmd.on;
