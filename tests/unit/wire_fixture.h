@@ -66,6 +66,12 @@ inline const Handlers& logging_handlers() {
     x.winclose = [](webview_t, std::unique_ptr<std::string> id) {
       handled().push_back("winclose|" + *id);
     };
+    x.navr = [](webview_t, std::unique_ptr<NavrReq> r) {
+      handled().push_back("navr|" + r->qid + "|" + r->answer);
+    };
+    x.popupr = [](webview_t, std::unique_ptr<PopuprReq> r) {
+      handled().push_back("popupr|" + r->qid + "|" + r->answer);
+    };
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("reload"); };
     x.terminate = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("terminate"); };
     return x;
