@@ -7,6 +7,7 @@
 #include "launcher/webview.h"
 #include "platform/main_loop.h"
 #include "platform/window_gtk.h"
+#include "windows/nav_gtk.h"
 #include "windows/registry.h"
 #include "windows/winop_gtk.h"
 #include "wire/handlers_core.h"
@@ -61,6 +62,8 @@ const Handlers& launcher_handlers() {
     h.winopen = do_winopen;
     h.winclose = do_winclose;
     h.winop = do_winop;
+    h.navr = do_navr;
+    h.popupr = do_popupr;
     h.reload = do_reload;
     h.terminate = do_terminate;
     return h;
