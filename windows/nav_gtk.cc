@@ -112,7 +112,8 @@ void write_nav(WebKitWebView* view, const char* kind, const std::string& url,
     sock_write_line(nav_event(kelo_winid_for_webview(view), kind, url, error));
 }
 
-// A popup window takes its page's title.
+// A popup window takes its page's title. The engine may learn the title only after the load
+// has finished, so later titles count too.
 void title_popup(WebKitWebView* view) {
   std::string id = kelo_winid_for_webview(view);
   const char* title = webkit_web_view_get_title(view);
@@ -164,6 +165,10 @@ void on_web_process_terminated(WebKitWebView* view, WebKitWebProcessTerminationR
   write_nav(view, "crash", current_uri(view));
 }
 
+void on_title(WebKitWebView* view, GParamSpec*, gpointer) {
+  title_popup(view);
+}
+
 GtkWidget* on_create(WebKitWebView* opener, WebKitNavigationAction* action, gpointer) {
   return kelo_create_popup(opener, action);
 }
@@ -199,6 +204,7 @@ void kelo_apply_web_delegates(WebKitWebView* view) {
   g_signal_connect(view, "load-failed", G_CALLBACK(on_load_failed), nullptr);
   g_signal_connect(view, "web-process-terminated", G_CALLBACK(on_web_process_terminated), nullptr);
   g_signal_connect(view, "create", G_CALLBACK(on_create), nullptr);
+  g_signal_connect(view, "notify::title", G_CALLBACK(on_title), nullptr);
 }
 
 void do_navr(webview_t, std::unique_ptr<NavrReq> req) {
