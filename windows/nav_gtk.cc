@@ -27,7 +27,7 @@ PendingQuestions<int> g_nav_pending('n');
 constexpr const char* kFailedKey = "kelo-load-failed";
 // The URL of the last navigation that went ahead: the engine does not say whether it was the
 // main frame's, so the main frame's next start takes it.
-constexpr const char* kAskedKey = "kelo-nav-url";
+constexpr const char* kPendingUrlKey = "kelo-nav-url";
 
 std::string request_uri(WebKitURIRequest* request) {
   const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
@@ -62,7 +62,7 @@ gboolean decide_navigation(WebKitWebView* view, WebKitPolicyDecision* decision) 
       WEBKIT_NAVIGATION_POLICY_DECISION(decision));
   std::string url = request_uri(webkit_navigation_action_get_request(action));
   if (is_own_scheme(url)) {
-    g_object_set_data_full(G_OBJECT(view), kAskedKey, g_strdup(url.c_str()), g_free);
+    g_object_set_data_full(G_OBJECT(view), kPendingUrlKey, g_strdup(url.c_str()), g_free);
     webkit_policy_decision_use(decision);  // web addresses are asked about at their response
   } else if (nav_policy(url, true, kelo_backend_connected()) == NavPolicy::AskDeny) {
     ask_navigation(view, decision, url, false, webkit_policy_decision_use);
@@ -126,8 +126,8 @@ void on_load_changed(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
     case WEBKIT_LOAD_STARTED: {
       // A page's own navigation shows in the view's URL only once it commits; until then the
       // URL it asked for is the one that started.
-      GCharPtr asked(static_cast<char*>(g_object_steal_data(G_OBJECT(view), kAskedKey)));
-      write_nav(view, "start", asked ? std::string(asked.get()) : current_uri(view));
+      GCharPtr pending(static_cast<char*>(g_object_steal_data(G_OBJECT(view), kPendingUrlKey)));
+      write_nav(view, "start", pending ? std::string(pending.get()) : current_uri(view));
       break;
     }
     case WEBKIT_LOAD_COMMITTED:
