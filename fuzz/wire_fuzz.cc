@@ -31,6 +31,10 @@ const Handlers& fuzz_handlers() {
       g_sink +=
           r->win.size() + static_cast<size_t>(r->width & 1) + static_cast<size_t>(r->height & 1);
     };
+    x.navr = [](webview_t, std::unique_ptr<NavrReq> r) {
+      g_sink += r->qid.size() + r->answer.size();
+    };
+    x.popupr = x.navr;
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { ++g_sink; };
     x.terminate = x.reload;
     return x;

@@ -69,3 +69,14 @@ void kelo_main_loop_run() {
 void kelo_main_loop_quit() {
   if (g_loop) g_main_loop_quit(g_loop);
 }
+
+void kelo_run_after(unsigned ms, std::function<void()> fn) {
+  using Fn = std::function<void()>;
+  g_timeout_add_full(
+      G_PRIORITY_DEFAULT, ms,
+      [](gpointer data) -> gboolean {
+        (*static_cast<Fn*>(data))();
+        return G_SOURCE_REMOVE;
+      },
+      new Fn(std::move(fn)), [](gpointer data) { delete static_cast<Fn*>(data); });
+}

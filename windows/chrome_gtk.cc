@@ -103,9 +103,7 @@ void keeping_content(GtkWindow* window, Change change) {
   change();
   if (!placed) return;
   gtk_window_resize(window, width, height);
-  int ox, oy;
-  wire_origin(ox, oy);
-  gtk_window_move(window, static_cast<int>(frame.x) + ox, static_cast<int>(frame.y) + oy);
+  move_to_wire_point(window, static_cast<int>(frame.x), static_cast<int>(frame.y));
 }
 
 void set_draws_background(WebKitWebView* view, bool draws) {

@@ -82,17 +82,15 @@ void follow_pointer(double x_root, double y_root) {
     return;
   }
   double dx = x_root - g_track->pointer_x, dy = y_root - g_track->pointer_y;
-  int ox, oy;
-  wire_origin(ox, oy);
   if (g_track->move) {
-    gtk_window_move(window, static_cast<int>(g_track->start.x + dx) + ox,
-                    static_cast<int>(g_track->start.y + dy) + oy);
+    move_to_wire_point(window, static_cast<int>(g_track->start.x + dx),
+                       static_cast<int>(g_track->start.y + dy));
     return;
   }
   Rect f = resized_frame(g_track->start, dx, dy, g_track->edges, g_track->minimum);
   gtk_window_resize(window, static_cast<int>(f.width) - g_track->decorations.width,
                     static_cast<int>(f.height) - g_track->decorations.height);
-  gtk_window_move(window, static_cast<int>(f.x) + ox, static_cast<int>(f.y) + oy);
+  move_to_wire_point(window, static_cast<int>(f.x), static_cast<int>(f.y));
 }
 
 // Starts following the pointer from (x_root, y_root) for the window.

@@ -45,5 +45,11 @@ void attach_pending_parent(webview_t w, const std::string& id);
 // Hide-on-close and the children of the main window; called once the main window exists.
 void install_main_window_hooks(webview_t w);
 
+// Registers a secondary window around a new web view: the web view gets the launcher's
+// settings, hooks and page bridge, the window its title (the id when empty), content size and
+// close and state handling. The window is neither placed nor shown.
+GtkWindow* add_secondary_window(const std::string& id, WebKitWebView* view,
+                                const std::string& title, int width, int height, bool panel);
+
 void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req);
 void do_winclose(webview_t w, std::unique_ptr<std::string> id);

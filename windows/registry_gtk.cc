@@ -267,27 +267,38 @@ void install_main_window_hooks(webview_t w) {
   install_winstate_observers(window);
 }
 
+GtkWindow* add_secondary_window(const std::string& id, WebKitWebView* view,
+                                const std::string& title, int width, int height, bool panel) {
+  KeloWindow& e = g_windows[id];
+  e.web_view = GRef<WebKitWebView>::retain(view);  // the window's container owns the other
+  apply_webview_prefs(view);
+  kelo_apply_web_hooks(view);
+  attach_kelo_bridge(view, id);
+
+  GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+  e.window = GRef<GtkWindow>::retain(window);
+  if (panel) make_panel(window);
+  if (g_accessory) kelo_hide_from_taskbar(window);
+  kelo_set_window_title(window, (title.empty() ? id : title).c_str());
+  kelo_fit_to_workarea(window, width, height);
+  gtk_window_set_default_size(window, width, height);
+  kelo_build_window_body(window, view);
+  g_signal_connect(window, "delete-event", G_CALLBACK(on_delete), nullptr);
+  g_signal_connect(window, "window-state-event", G_CALLBACK(on_window_state), nullptr);
+  track_moves(window);
+  install_winstate_observers(window);
+  return window;
+}
+
 void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   if (req->id.empty() || req->id == "main" || g_windows.count(req->id)) {
     if (GtkWindow* existing = window_for_id(w, req->id)) bring_forward(existing);
     return;
   }
-  KeloWindow& e = g_windows[req->id];
   auto* view = WEBKIT_WEB_VIEW(webkit_web_view_new());
-  e.web_view = GRef<WebKitWebView>::retain(view);  // the window's container owns the other
-  apply_webview_prefs(view);
-  kelo_apply_web_hooks(view);
-  attach_kelo_bridge(view, req->id);
-
-  GtkWindow* window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
-  e.window = GRef<GtkWindow>::retain(window);
-  if (req->panel) make_panel(window);
-  if (g_accessory) kelo_hide_from_taskbar(window);
-  kelo_set_window_title(window, (req->title.empty() ? req->id : req->title).c_str());
-  int width = req->width, height = req->height;
-  kelo_fit_to_workarea(window, width, height);
-  gtk_window_set_default_size(window, width, height);
-  kelo_build_window_body(window, view);
+  GtkWindow* window =
+      add_secondary_window(req->id, view, req->title, req->width, req->height, req->panel);
+  KeloWindow& e = g_windows[req->id];
   if (has_chrome(*req)) {
     ChromeReq chrome;
     chrome.id = req->id;
@@ -296,17 +307,7 @@ void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
   }
   if (!req->has_position) kelo_center_window(window);
   kelo_load_page(view, req->url);
-  g_signal_connect(window, "delete-event", G_CALLBACK(on_delete), nullptr);
-  g_signal_connect(window, "window-state-event", G_CALLBACK(on_window_state), nullptr);
-  track_moves(window);
-  install_winstate_observers(window);
-
-  // Positions on the wire are the frame's top-left corner, which north-west gravity keeps.
-  if (req->has_position) {
-    int ox, oy;
-    wire_origin(ox, oy);
-    gtk_window_move(window, req->x + ox, req->y + oy);
-  }
+  if (req->has_position) move_to_wire_point(window, req->x, req->y);
   if (!req->hidden) bring_forward(window);
   if (!req->parent.empty()) {
     if (req->hidden) {

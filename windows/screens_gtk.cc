@@ -175,6 +175,12 @@ Rect window_frame(GtkWindow* window) {
   return Rect{double(r.x - ox), double(r.y - oy), double(r.width), double(r.height)};
 }
 
+void move_to_wire_point(GtkWindow* window, int x, int y) {
+  int ox, oy;
+  wire_origin(ox, oy);
+  gtk_window_move(window, x + ox, y + oy);
+}
+
 Rect window_content(GtkWindow* window) {
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
   if (!gdk_window) return {};
@@ -196,10 +202,7 @@ void rescue_offscreen(GtkWindow* window) {
     areas.push_back(s.visible);
   Rect frame = window_frame(window);
   if (auto moved = rescue_frame(frame, areas)) {
-    // North-west gravity: the position names the frame's top-left corner.
-    int ox, oy;
-    wire_origin(ox, oy);
-    gtk_window_move(window, static_cast<int>(moved->x) + ox, static_cast<int>(moved->y) + oy);
+    move_to_wire_point(window, static_cast<int>(moved->x), static_cast<int>(moved->y));
   }
 }
 

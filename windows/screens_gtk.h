@@ -14,6 +14,8 @@ extern bool g_rescue_on;    // move unreachable windows back after screen change
 
 // The root position of the primary screen's top-left corner, where wire coordinates start.
 void wire_origin(int& x, int& y);
+// Moves the window's frame (north-west gravity) so its top-left corner is at this wire point.
+void move_to_wire_point(GtkWindow* window, int x, int y);
 // The screens, primary first, in wire coordinates.
 std::vector<ScreenInfo> current_screens();
 // The GDK monitor number of a display id, or -1.

@@ -57,6 +57,8 @@ void apply_webview_prefs(WebKitWebView* view) {
   enable_webgpu(settings);
   webkit_settings_set_allow_file_access_from_file_urls(settings, TRUE);
   webkit_settings_set_allow_universal_access_from_file_urls(settings, TRUE);
+  // Pages may open windows from scripts; the popup policy decides what becomes of them.
+  webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
   if (!g_bundle_mode) expose_media_devices(settings);
   webkit_settings_set_enable_developer_extras(settings, g_debug);
   if (!g_settings.user_agent.empty()) {

@@ -10,6 +10,7 @@
 #include "launcher/app_state.h"
 #include "media/trust.h"
 #include "platform/gobj.h"
+#include "windows/nav_gtk.h"
 #include "windows/webview_config.h"
 #include "wire/link.h"
 #include "wire/text.h"
@@ -94,4 +95,5 @@ void kelo_apply_web_hooks(WebKitWebView* view) {
   g_signal_connect(view, "drag-data-received", G_CALLBACK(on_drag_data), nullptr);
   g_signal_connect(view, "drag-drop", G_CALLBACK(on_drag_drop), nullptr);
   g_signal_connect(view, "permission-request", G_CALLBACK(on_permission), nullptr);
+  kelo_apply_web_delegates(view);
 }

@@ -88,12 +88,6 @@ void set_min_size(GtkWindow* window, Size minimum) {
   if (auto grown = grown_content(content_size(window), minimum)) resize_content(window, *grown);
 }
 
-void move_frame(GtkWindow* window, Point wire) {
-  int ox, oy;
-  wire_origin(ox, oy);
-  gtk_window_move(window, wire.x + ox, wire.y + oy);
-}
-
 void set_pixel_size(GtkWindow* window, Size pixels) {
   std::vector<ScreenInfo> screens = current_screens();
   int i = screen_of_window(screens, window);
@@ -107,7 +101,8 @@ void move_to_screen(GtkWindow* window, const std::string& arg) {
   std::vector<ScreenInfo> screens = current_screens();
   int i = screen_by_display(screens, pos->display);
   if (i < 0) return;
-  if (auto target = screen_pos_target(screens[i], *pos)) move_frame(window, *target);
+  if (auto target = screen_pos_target(screens[i], *pos))
+    move_to_wire_point(window, target->x, target->y);
 }
 
 void fullscreen_on_screen(GtkWindow* window, long display_id);
@@ -159,7 +154,7 @@ void fullscreen_on_screen(GtkWindow* window, long display_id) {
       (placed.width < frame.width || placed.height < frame.height)) {
     gtk_window_resize(window, size.width, size.height);
   }
-  move_frame(window, Point{static_cast<int>(placed.x), static_cast<int>(placed.y)});
+  move_to_wire_point(window, static_cast<int>(placed.x), static_cast<int>(placed.y));
   gtk_window_fullscreen_on_monitor(window, gtk_window_get_screen(window), monitor);
 }
 
@@ -327,7 +322,7 @@ void do_winop(webview_t w, std::unique_ptr<WinopReq> req) {
       }
       break;
     case WinopKind::Pos:
-      if (auto p = parse_point(cmd.arg)) move_frame(window, *p);
+      if (auto p = parse_point(cmd.arg)) move_to_wire_point(window, p->x, p->y);
       break;
     case WinopKind::SPos:
       move_to_screen(window, cmd.arg);

@@ -201,6 +201,12 @@ void Dispatcher::decode(std::string_view line) {
     case Verb::WinClose:
       send(h_.winclose, std::make_unique<std::string>(rest));
       break;
+    case Verb::Navr:
+      decode_answer(h_.navr, rest);
+      break;
+    case Verb::Popupr:
+      decode_answer(h_.popupr, rest);
+      break;
     case Verb::WinopAt: {
       std::string_view win;
       if (take_token(rest, win)) {
@@ -289,6 +295,13 @@ void Dispatcher::decode_title_at(std::string_view rest) {
   rec->win = win;
   rec->text = rest;
   send(h_.title_win, std::move(rec));
+}
+
+// "<qid> <answer>": the id runs to the first blank, the answer is the rest of the line.
+void Dispatcher::decode_answer(Handler<AnswerReq> fn, std::string_view rest) {
+  std::string_view qid;
+  if (!take_token(rest, qid)) return;
+  send(fn, std::make_unique<AnswerReq>(AnswerReq{std::string(qid), std::string(rest)}));
 }
 
 void Dispatcher::decode_size(std::string_view rest, std::string win, int width, int height) {

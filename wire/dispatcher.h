@@ -54,6 +54,8 @@ struct Handlers {
   Handler<WinCtrlReq> winctrl = nullptr;    // WINCTRL
   Handler<ChromeReq> chrome = nullptr;      // CHROME, CHROME@
   Handler<GetReq> get = nullptr;            // GET
+  Handler<NavrReq> navr = nullptr;          // NAVR
+  Handler<PopuprReq> popupr = nullptr;      // POPUPR
   Handler<NoArgs> reload = nullptr;         // RELOAD
   Handler<NoArgs> terminate = nullptr;      // QUIT, and the end of the wire
 };
@@ -85,6 +87,7 @@ class Dispatcher {
   void decode_ret(std::string_view rest);
   void decode_eval(std::string_view line, size_t after);
   void decode_title_at(std::string_view rest);
+  void decode_answer(Handler<AnswerReq> fn, std::string_view rest);
   void decode_size(std::string_view rest, std::string win, int width, int height);
   void decode_block(Verb verb, std::string_view line, size_t after);
   void decode_window_chrome(Verb verb, std::string_view line, size_t after);

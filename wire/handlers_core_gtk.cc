@@ -10,6 +10,7 @@
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/pointer_moves_gtk.h"
+#include "windows/nav_gtk.h"
 #include "windows/registry.h"
 #include "windows/winctrl.h"
 #include "windows/winop_gtk.h"
@@ -70,6 +71,8 @@ const Handlers& launcher_handlers() {
     h.winctrl = do_winctrl;
     h.chrome = do_chrome;
     h.get = do_get;
+    h.navr = do_navr;
+    h.popupr = do_popupr;
     h.reload = do_reload;
     h.terminate = do_terminate;
     return h;

@@ -28,3 +28,11 @@ struct SizeReq {
   int width = 0;
   int height = 0;
 };
+
+// NAVR and POPUPR: the answer to a question the launcher asked, under the question's id.
+struct AnswerReq {
+  std::string qid;
+  std::string answer;
+};
+using NavrReq = AnswerReq;
+using PopuprReq = AnswerReq;

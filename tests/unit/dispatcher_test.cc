@@ -83,6 +83,14 @@ TEST_F(DispatcherTest, PointerMovesChromeAndQueries) {
             (Lines{"get|12|win:side panel", "get|13|"}));
 }
 
+TEST_F(DispatcherTest, AnswersSplitAtTheFirstBlankAfterTheVerb) {
+  Dispatcher d(logging_handlers());
+  EXPECT_EQ(
+      run(d, {"NAVR n1 deny", "NAVR n2 ", "NAVR n3", "NAVR  external", "NAVR n4 a b",
+              "POPUPR p1 window", "POPUPR p2", "POPUPRp3 deny"}),
+      (Lines{"navr|n1|deny", "navr|n2|", "navr||external", "navr|n4|a b", "popupr|p1|window"}));
+}
+
 TEST_F(DispatcherTest, AboutHookIsSetOnTheReaderThread) {
   Dispatcher d(logging_handlers());
   EXPECT_TRUE(run(d, {"ABOUTHOOK 1"}).empty());

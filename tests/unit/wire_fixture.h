@@ -86,6 +86,12 @@ inline const Handlers& logging_handlers() {
     x.get = [](webview_t, std::unique_ptr<GetReq> r) {
       handled().push_back("get|" + r->id + "|" + r->key);
     };
+    x.navr = [](webview_t, std::unique_ptr<NavrReq> r) {
+      handled().push_back("navr|" + r->qid + "|" + r->answer);
+    };
+    x.popupr = [](webview_t, std::unique_ptr<PopuprReq> r) {
+      handled().push_back("popupr|" + r->qid + "|" + r->answer);
+    };
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("reload"); };
     x.terminate = [](webview_t, std::unique_ptr<NoArgs>) { handled().push_back("terminate"); };
     return x;
