@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <climits>
 #include <cstdlib>
 
@@ -46,21 +45,14 @@ bool is_regular_file(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
+const char* kind_name(MediaKind kind) {
+  return kind == MediaKind::File ? "file" : "proxy";
 }
 
 }  // namespace
 
 MediaKind media_kind(std::string_view url) {
   return split_url(url).host == "file" ? MediaKind::File : MediaKind::Proxy;
-}
-
-const char* media_kind_name(MediaKind kind) {
-  return kind == MediaKind::File ? "file" : "proxy";
 }
 
 MediaErrorText media_error(MediaError error) {
@@ -92,7 +84,7 @@ std::optional<MediaRefusal> media_refusal(MediaKind kind, std::string_view origi
   const char* reason = nullptr;
   if (accept.find("text/html") != std::string_view::npos) {
     reason = " (document load)";
-  } else if (media_trusted(rules, media_kind_name(kind), origin)) {
+  } else if (media_trusted(rules, kind_name(kind), origin)) {
     return std::nullopt;
   } else if (kind == MediaKind::File) {
     reason = " (not one of the app's own pages)";
@@ -100,7 +92,7 @@ std::optional<MediaRefusal> media_refusal(MediaKind kind, std::string_view origi
     reason = " (not trusted: allow media.proxy in kelojs.json \"api\".origins)";
   }
   std::string line = "kelojs: kelo-media ";
-  line.append(media_kind_name(kind)).append(" refused for ").append(origin).append(reason);
+  line.append(kind_name(kind)).append(" refused for ").append(origin).append(reason);
   line.push_back('\n');
   return MediaRefusal{
       kind == MediaKind::File ? MediaError::FileUntrusted : MediaError::ProxyUntrusted,
@@ -110,8 +102,7 @@ std::optional<MediaRefusal> media_refusal(MediaKind kind, std::string_view origi
 bool media_path_inside(std::string_view path, std::string_view root) {
   if (root.empty()) return false;
   if (root == "/" || root == path) return true;
-  return path.size() > root.size() && path.substr(0, root.size()) == root &&
-         path[root.size()] == '/';
+  return path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/';
 }
 
 MediaFileTarget media_file_target(std::string_view url, const std::string& read_access) {
@@ -155,7 +146,7 @@ std::optional<std::string> media_proxy_target(std::string_view url) {
   if (!target) return std::nullopt;
   size_t colon = target->find(':');
   if (colon == std::string::npos) return std::nullopt;
-  std::string scheme = lower(std::string_view(*target).substr(0, colon));
+  std::string scheme = ascii_lower(std::string_view(*target).substr(0, colon));
   if (scheme != "http" && scheme != "https") return std::nullopt;
   return target;
 }

@@ -15,7 +15,6 @@ enum class MediaKind { File, Proxy };
 
 // "file" when the URL's host is exactly "file"; every other host is a proxy request.
 MediaKind media_kind(std::string_view url);
-const char* media_kind_name(MediaKind kind);
 
 // The failures a request ends with: errors of domain kMediaErrorDomain.
 enum class MediaError {

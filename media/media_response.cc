@@ -1,7 +1,8 @@
 #include "media/media_response.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "wire/text.h"
 
 namespace {
 
@@ -18,13 +19,6 @@ constexpr MimeEntry kMediaMimes[] = {
     {"oga", "audio/ogg"},   {"ogg", "audio/ogg"},       {"opus", "audio/ogg"},
     {"wav", "audio/wav"},   {"webm", "video/webm"},
 };
-
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view trim(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -52,7 +46,7 @@ std::optional<int64_t> decimal(std::string_view text) {
 // file; nothing when the header is absent or not a single "bytes=" range.
 std::optional<std::pair<int64_t, int64_t>> single_range(std::string_view range, int64_t size) {
   constexpr std::string_view kUnit = "bytes=";
-  if (range.substr(0, kUnit.size()) != kUnit) return std::nullopt;
+  if (!range.starts_with(kUnit)) return std::nullopt;
   std::string_view spec = range.substr(kUnit.size());
   if (spec.find(',') != std::string_view::npos) return std::nullopt;
   size_t dash = spec.find('-');
@@ -69,10 +63,6 @@ std::optional<std::pair<int64_t, int64_t>> single_range(std::string_view range, 
   return std::pair{first.value_or(0), end};
 }
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 void add_open_headers(MediaHeaders& headers) {
   headers.emplace_back("Access-Control-Allow-Origin", "*");
   headers.emplace_back("Access-Control-Allow-Headers", "*");
@@ -87,7 +77,7 @@ std::string kelo_media_file_mime(
     const std::function<std::optional<std::string>(const std::string& ext)>& system_type) {
   std::string_view name = path.substr(path.find_last_of('/') + 1);
   size_t dot = name.find_last_of('.');
-  std::string ext = dot == std::string_view::npos ? "" : lower(name.substr(dot + 1));
+  std::string ext = dot == std::string_view::npos ? "" : ascii_lower(name.substr(dot + 1));
   for (const MimeEntry& e : kMediaMimes) {
     if (ext == e.ext) return e.mime;
   }
@@ -126,13 +116,13 @@ MediaFileResponse media_file_response(int64_t size, std::string_view range, std:
 MediaProxyResponse media_proxy_response(const MediaUpstream& upstream) {
   MediaProxyResponse r;
   r.status = upstream.status;
-  std::string mime = lower(upstream.mime);
+  std::string mime = ascii_lower(upstream.mime);
   bool streaming =
-      (starts_with(mime, "audio/") || starts_with(mime, "video/")) && !upstream.length_known;
+      (mime.starts_with("audio/") || mime.starts_with("video/")) && !upstream.length_known;
   bool has_type = false;
   for (const auto& [name, value] : upstream.headers) {
-    std::string key = lower(name);
-    if (starts_with(key, "access-control-") || starts_with(key, "content-security-policy")) {
+    std::string key = ascii_lower(name);
+    if (key.starts_with("access-control-") || key.starts_with("content-security-policy")) {
       continue;
     }
     if (streaming && (key == "transfer-encoding" || key == "accept-ranges" ||

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
 #include "launcher/app_state.h"
 #include "media/media_file_stream_gio.h"

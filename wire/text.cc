@@ -126,6 +126,14 @@ double wire_atof(std::string_view text) {
   return std::atof(std::string(text).c_str());
 }
 
+std::string ascii_lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 namespace {
 
 int hex_value(char c) {
