@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -180,4 +181,27 @@ std::string exe_dir() {
   if (n <= 0) return ".";
   std::string path(buf, static_cast<size_t>(n));
   return path.substr(0, path.find_last_of('/'));
+}
+
+bool parse_bench_options(int argc, char** argv, const BenchOptions& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (auto flag = options.flags.find(arg); flag != options.flags.end()) {
+      *flag->second = true;
+      continue;
+    }
+    if (i + 1 >= argc) return false;
+    std::string value = argv[++i];
+    if (auto number = options.numbers.find(arg); number != options.numbers.end()) {
+      char* end = nullptr;
+      long v = std::strtol(value.c_str(), &end, 10);
+      if (*end != '\0' || v < 1 || v > options.max_number) return false;
+      *number->second = static_cast<int>(v);
+    } else if (auto text = options.texts.find(arg); text != options.texts.end()) {
+      *text->second = value;
+    } else {
+      return false;
+    }
+  }
+  return true;
 }

@@ -1,11 +1,12 @@
-// Processes and descriptors of the bench programs: a child process that dies with its holder,
-// owned descriptors, waits with deadlines and a line reader.
+// What the bench programs share: a child process that dies with its holder, owned
+// descriptors, waits with deadlines, a line reader and the command line.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,3 +81,13 @@ std::string log_tail(const std::string& path);
 
 // The folder of this program.
 std::string exe_dir();
+
+// The options of a command line: "--name value" for numbers (1 to max_number) and texts,
+// "--name" alone for flags. False for anything else.
+struct BenchOptions {
+  std::map<std::string, int*> numbers;
+  std::map<std::string, std::string*> texts;
+  std::map<std::string, bool*> flags;
+  long max_number = 10000000;
+};
+bool parse_bench_options(int argc, char** argv, const BenchOptions& options);

@@ -357,34 +357,14 @@ bool parse_options(int argc, char** argv, Options& o) {
   std::string dir = exe_dir();
   o.launcher = dir + "/kelojs-launcher";
   o.floor = dir + "/engine_floor";
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--keep") {
-      o.keep = true;
-      continue;
-    }
-    if (i + 1 >= argc) return false;
-    std::string value = argv[++i];
-    int* number = arg == "--runs"      ? &o.runs
-                  : arg == "--warm"    ? &o.warm
-                  : arg == "--seq"     ? &o.seq
-                  : arg == "--pipe"    ? &o.pipe
-                  : arg == "--timeout" ? &o.timeout_s
-                                       : nullptr;
-    if (number) {
-      char* end = nullptr;
-      long v = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || v < 1 || v > 10000000) return false;
-      *number = static_cast<int>(v);
-    } else if (arg == "--launcher") {
-      o.launcher = value;
-    } else if (arg == "--floor") {
-      o.floor = value;
-    } else {
-      return false;
-    }
-  }
-  return true;
+  return parse_bench_options(argc, argv,
+                             {.numbers = {{"--runs", &o.runs},
+                                          {"--warm", &o.warm},
+                                          {"--seq", &o.seq},
+                                          {"--pipe", &o.pipe},
+                                          {"--timeout", &o.timeout_s}},
+                              .texts = {{"--launcher", &o.launcher}, {"--floor", &o.floor}},
+                              .flags = {{"--keep", &o.keep}}});
 }
 
 std::string page_text(const Options& o) {

@@ -311,30 +311,12 @@ const char* kUsage =
 
 bool parse_options(int argc, char** argv, Options& o) {
   o.launcher = exe_dir() + "/kelojs-launcher";
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--keep") {
-      o.keep = true;
-      continue;
-    }
-    if (i + 1 >= argc) return false;
-    std::string value = argv[++i];
-    int* number = arg == "--size"      ? &o.size_mib
-                  : arg == "--runs"    ? &o.runs
-                  : arg == "--timeout" ? &o.timeout_s
-                                       : nullptr;
-    if (number) {
-      char* end = nullptr;
-      long v = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || v < 1 || v > 100000) return false;
-      *number = static_cast<int>(v);
-    } else if (arg == "--launcher") {
-      o.launcher = value;
-    } else {
-      return false;
-    }
-  }
-  return true;
+  return parse_bench_options(
+      argc, argv,
+      {.numbers = {{"--size", &o.size_mib}, {"--runs", &o.runs}, {"--timeout", &o.timeout_s}},
+       .texts = {{"--launcher", &o.launcher}},
+       .flags = {{"--keep", &o.keep}},
+       .max_number = 100000});
 }
 
 }  // namespace
