@@ -205,3 +205,17 @@ bool parse_bench_options(int argc, char** argv, const BenchOptions& options) {
   }
   return true;
 }
+
+bool bench_has_display(const char* program) {
+  const char* display = std::getenv("DISPLAY");
+  if (display && *display) return true;
+  std::fprintf(stderr, "%s: no display; run it inside tests/desktop/run (make bench does)\n",
+               program);
+  return false;
+}
+
+std::string bench_page(std::string html, const std::string& config) {
+  const std::string mark = "/*BENCH_CONFIG*/{}";
+  size_t at = html.find(mark);
+  return at == std::string::npos ? "" : html.replace(at, mark.size(), config);
+}

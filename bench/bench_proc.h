@@ -91,3 +91,9 @@ struct BenchOptions {
   long max_number = 10000000;
 };
 bool parse_bench_options(int argc, char** argv, const BenchOptions& options);
+
+// True when there is a display; otherwise says so on standard error, naming the program.
+bool bench_has_display(const char* program);
+
+// The page text with its "/*BENCH_CONFIG*/{}" replaced by config; empty when it has none.
+std::string bench_page(std::string html, const std::string& config);

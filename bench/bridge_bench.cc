@@ -368,13 +368,9 @@ bool parse_options(int argc, char** argv, Options& o) {
 }
 
 std::string page_text(const Options& o) {
-  std::string html = BENCH_PAGE_HTML;
-  const std::string mark = "/*BENCH_CONFIG*/{}";
-  size_t at = html.find(mark);
-  if (at == std::string::npos) return {};
-  std::string config = "{warm:" + std::to_string(o.warm) + ",seq:" + std::to_string(o.seq) +
-                       ",pipe:" + std::to_string(o.pipe) + "}";
-  return html.replace(at, mark.size(), config);
+  return bench_page(BENCH_PAGE_HTML, "{warm:" + std::to_string(o.warm) +
+                                         ",seq:" + std::to_string(o.seq) +
+                                         ",pipe:" + std::to_string(o.pipe) + "}");
 }
 
 }  // namespace
@@ -385,12 +381,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) {
-    std::fputs("bridge_bench: no display; run it inside tests/desktop/run (make bench does)\n",
-               stderr);
-    return 2;
-  }
+  if (!bench_has_display("bridge_bench")) return 2;
   for (const std::string& path : {o.launcher, o.floor}) {
     if (access(path.c_str(), X_OK) != 0) {
       std::fprintf(stderr, "bridge_bench: cannot run %s\n", path.c_str());

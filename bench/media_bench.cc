@@ -272,10 +272,7 @@ std::string page_text(const Options& o, const std::string& data, int port) {
   }
   std::string config = "{size:" + std::to_string(int64_t{o.size_mib} << 20) +
                        ",runs:" + std::to_string(o.runs) + ",sources:[" + sources + "]}";
-  std::string html = MEDIA_PAGE_HTML;
-  const std::string mark = "/*BENCH_CONFIG*/{}";
-  size_t at = html.find(mark);
-  return at == std::string::npos ? "" : html.replace(at, mark.size(), config);
+  return bench_page(MEDIA_PAGE_HTML, config);
 }
 
 double mb_per_s(const Options& o, double ms) {
@@ -327,12 +324,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) {
-    std::fputs("media_bench: no display; run it inside tests/desktop/run (make bench does)\n",
-               stderr);
-    return 2;
-  }
+  if (!bench_has_display("media_bench")) return 2;
   if (access(o.launcher.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "media_bench: cannot run %s\n", o.launcher.c_str());
     return 2;

@@ -15,7 +15,7 @@ import threading
 
 import pytest
 
-from harness import STEP, WINDOW, LoopbackServer, wait_for
+from harness import STEP, WINDOW, wait_for
 
 PAGE = """<!doctype html><meta charset=utf-8><title>media</title>
 <script>
@@ -86,10 +86,10 @@ class MediaPage:
             msg = json.loads(json.loads(line.split(" ", 2)[2])[0])
         except (ValueError, IndexError):
             return None
-        params = msg.get("params") if isinstance(msg, dict) else None
-        if msg.get("method") == "test.report" and params.get("name") == name:
-            return params
-        return None
+        if not isinstance(msg, dict) or msg.get("method") != "test.report":
+            return None
+        params = msg.get("params") or {}
+        return params if params.get("name") == name else None
 
     def wait(self, name, timeout=STEP):
         line = self.app.backend.wait_line(lambda l: self._report(l, name) is not None, timeout)
