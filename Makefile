@@ -23,8 +23,9 @@ demo: deps build
 
 bench: deps build
 	$(BUILD_DIR)/wire_bench
-	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/bridge_bench; \
-	else tests/desktop/run -- $(BUILD_DIR)/bridge_bench; fi
+	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/bridge_bench && $(BUILD_DIR)/media_bench; \
+	else tests/desktop/run -- $(BUILD_DIR)/bridge_bench && \
+	  tests/desktop/run -- $(BUILD_DIR)/media_bench; fi
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELO_FUZZ=ON \

@@ -18,35 +18,26 @@
 //
 // Needs a display; `make bench` runs it in the test desktop when there is none.
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "bench/bench_proc.h"
 #include "bench/bench_text.h"
 #include "bench/page_html.h"
 
 namespace {
 
-constexpr int64_t kMs = 1000000;
-constexpr int64_t kSec = 1000 * kMs;
 constexpr double kGoal = 1.3;
 
 struct Options {
@@ -59,181 +50,6 @@ struct Options {
   int timeout_s = 60;  // per program run
   bool keep = false;
 };
-
-// ---- processes ---------------------------------------------------------------------------
-
-// A child process, ended and reaped when the holder goes.
-class Child {
- public:
-  Child() = default;
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  ~Child() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (pidfd_ >= 0) close(pidfd_);
-  }
-
-  // Starts argv with stdin and stdout on the given descriptors (-1: /dev/null) and stderr
-  // into log. The child is killed when this process dies.
-  bool start(const std::vector<std::string>& argv, int in_fd, int out_fd, const std::string& log,
-             std::string& error) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-      args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    int log_fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (log_fd < 0 || null_fd < 0) {
-      error = "cannot open " + log + ": " + std::strerror(errno);
-      if (log_fd >= 0) close(log_fd);
-      if (null_fd >= 0) close(null_fd);
-      return false;
-    }
-    pid_t parent = getpid();
-    pid_t pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(127);
-      dup2(in_fd >= 0 ? in_fd : null_fd, 0);
-      dup2(out_fd >= 0 ? out_fd : null_fd, 1);
-      dup2(log_fd, 2);
-      execv(args[0], args.data());
-      _exit(127);
-    }
-    int err = errno;
-    close(log_fd);
-    close(null_fd);
-    if (pid < 0) {
-      error = std::string("fork: ") + std::strerror(err);
-      return false;
-    }
-    pid_ = pid;
-    pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd_ < 0) {
-      error = std::string("pidfd_open: ") + std::strerror(errno);
-      return false;
-    }
-    return true;
-  }
-
-  // Readable once the child has ended.
-  int pidfd() const { return pidfd_; }
-
-  // Waits until the child ends or the deadline passes; true when it ended (and is reaped).
-  bool wait_exit(int64_t deadline) {
-    if (pid_ <= 0) return true;
-    pollfd p{pidfd_, POLLIN, 0};
-    for (;;) {
-      int64_t left = deadline - monotonic_ns();
-      if (left <= 0) return false;
-      int r = poll(&p, 1, static_cast<int>(std::min<int64_t>(left / kMs + 1, INT_MAX)));
-      if (r < 0 && errno == EINTR) continue;
-      if (r > 0) break;
-      if (r == 0) return false;
-    }
-    waitpid(pid_, &status_, 0);
-    pid_ = -1;
-    return true;
-  }
-
-  bool exited_cleanly() const {
-    return pid_ < 0 && WIFEXITED(status_) && WEXITSTATUS(status_) == 0;
-  }
-  std::string describe_end() const {
-    if (pid_ > 0) return "still running";
-    if (WIFEXITED(status_)) return "exit status " + std::to_string(WEXITSTATUS(status_));
-    if (WIFSIGNALED(status_)) return "killed by signal " + std::to_string(WTERMSIG(status_));
-    return "ended";
-  }
-
- private:
-  pid_t pid_ = -1;
-  int pidfd_ = -1;
-  int status_ = 0;
-};
-
-struct Fd {
-  int fd = -1;
-  Fd() = default;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-  void reset(int f = -1) {
-    if (fd >= 0) close(fd);
-    fd = f;
-  }
-};
-
-int ms_until(int64_t deadline) {
-  int64_t left = deadline - monotonic_ns();
-  return left <= 0 ? 0 : static_cast<int>(std::min<int64_t>(left / kMs + 1, INT_MAX));
-}
-
-// Waits until fd is readable, the child ends, or the deadline passes. 1: readable; 0: time-out;
-// -1: the child ended first.
-int wait_readable(int fd, const Child& child, int64_t deadline) {
-  pollfd p[2] = {{fd, POLLIN, 0}, {child.pidfd(), POLLIN, 0}};
-  for (;;) {
-    int r = poll(p, 2, ms_until(deadline));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return 0;
-    if (p[0].revents) return 1;
-    return -1;
-  }
-}
-
-bool send_all(int fd, std::string_view bytes, int64_t deadline) {
-  while (!bytes.empty()) {
-    ssize_t n = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0) {
-      bytes.remove_prefix(static_cast<size_t>(n));
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p{fd, POLLOUT, 0};
-      if (poll(&p, 1, ms_until(deadline)) <= 0) return false;
-      continue;
-    }
-    return false;
-  }
-  return true;
-}
-
-// Reads what is there and hands over every complete line; false at the end of the stream.
-class LineReader {
- public:
-  bool read(int fd, const std::function<void(std::string_view)>& on_line) {
-    char chunk[65536];
-    ssize_t n;
-    do {
-      n = ::read(fd, chunk, sizeof chunk);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) return false;
-    buf_.append(chunk, static_cast<size_t>(n));
-    size_t start = 0;
-    for (size_t nl; (nl = buf_.find('\n', start)) != std::string::npos; start = nl + 1)
-      on_line(std::string_view(buf_).substr(start, nl - start));
-    buf_.erase(0, start);
-    return true;
-  }
-
- private:
-  std::string buf_;
-};
-
-std::string log_tail(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (text.size() > 1500) text = "..." + text.substr(text.size() - 1500);
-  while (!text.empty() && text.back() == '\n')
-    text.pop_back();
-  return text.empty() ? "" : "; its log ends:\n" + text;
-}
 
 // ---- one run of one program ----------------------------------------------------------------
 
@@ -334,16 +150,8 @@ std::optional<RunFigures> run_launcher(const Options& o, const std::string& dir,
                                        const std::string& page, int index, std::string& error) {
   std::string sock_path = dir + "/w.sock";
   std::string log = dir + "/launcher-" + std::to_string(index) + ".log";
-  unlink(sock_path.c_str());
-  Fd listener(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sock_path.c_str());
-  if (listener.fd < 0 || bind(listener.fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(listener.fd, 1) != 0) {
-    error = "cannot listen on " + sock_path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
+  Fd listener(listen_unix(sock_path, error));
+  if (listener.fd < 0) return std::nullopt;
 
   Session session(o);
   Child child;
@@ -537,14 +345,6 @@ void print_table(const Options& o, const std::vector<RunFigures>& launcher,
 
 // ---- set-up ------------------------------------------------------------------------------
 
-std::string exe_dir() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string path(buf, static_cast<size_t>(n));
-  return path.substr(0, path.find_last_of('/'));
-}
-
 const char* kUsage =
     "usage: bridge_bench [--runs N] [--warm N] [--seq N] [--pipe N] [--timeout SECONDS]\n"
     "                    [--launcher PATH] [--floor PATH] [--keep]\n"
@@ -557,44 +357,20 @@ bool parse_options(int argc, char** argv, Options& o) {
   std::string dir = exe_dir();
   o.launcher = dir + "/kelojs-launcher";
   o.floor = dir + "/engine_floor";
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--keep") {
-      o.keep = true;
-      continue;
-    }
-    if (i + 1 >= argc) return false;
-    std::string value = argv[++i];
-    int* number = arg == "--runs"      ? &o.runs
-                  : arg == "--warm"    ? &o.warm
-                  : arg == "--seq"     ? &o.seq
-                  : arg == "--pipe"    ? &o.pipe
-                  : arg == "--timeout" ? &o.timeout_s
-                                       : nullptr;
-    if (number) {
-      char* end = nullptr;
-      long v = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || v < 1 || v > 10000000) return false;
-      *number = static_cast<int>(v);
-    } else if (arg == "--launcher") {
-      o.launcher = value;
-    } else if (arg == "--floor") {
-      o.floor = value;
-    } else {
-      return false;
-    }
-  }
-  return true;
+  return parse_bench_options(argc, argv,
+                             {.numbers = {{"--runs", &o.runs},
+                                          {"--warm", &o.warm},
+                                          {"--seq", &o.seq},
+                                          {"--pipe", &o.pipe},
+                                          {"--timeout", &o.timeout_s}},
+                              .texts = {{"--launcher", &o.launcher}, {"--floor", &o.floor}},
+                              .flags = {{"--keep", &o.keep}}});
 }
 
 std::string page_text(const Options& o) {
-  std::string html = BENCH_PAGE_HTML;
-  const std::string mark = "/*BENCH_CONFIG*/{}";
-  size_t at = html.find(mark);
-  if (at == std::string::npos) return {};
-  std::string config = "{warm:" + std::to_string(o.warm) + ",seq:" + std::to_string(o.seq) +
-                       ",pipe:" + std::to_string(o.pipe) + "}";
-  return html.replace(at, mark.size(), config);
+  return bench_page(BENCH_PAGE_HTML, "{warm:" + std::to_string(o.warm) +
+                                         ",seq:" + std::to_string(o.seq) +
+                                         ",pipe:" + std::to_string(o.pipe) + "}");
 }
 
 }  // namespace
@@ -605,12 +381,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) {
-    std::fputs("bridge_bench: no display; run it inside tests/desktop/run (make bench does)\n",
-               stderr);
-    return 2;
-  }
+  if (!bench_has_display("bridge_bench")) return 2;
   for (const std::string& path : {o.launcher, o.floor}) {
     if (access(path.c_str(), X_OK) != 0) {
       std::fprintf(stderr, "bridge_bench: cannot run %s\n", path.c_str());

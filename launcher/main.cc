@@ -18,6 +18,7 @@
 #include "launcher/startup.h"
 #include "launcher/unix_socket.h"
 #include "launcher/webview.h"
+#include "media/media_scheme_gtk.h"
 #include "platform/main_loop.h"
 #include "windows/pointer_moves_gtk.h"
 #include "windows/screens_gtk.h"
@@ -132,6 +133,7 @@ int main(int argc, char** argv) {
   install_mouse_down_cache();
   kelo_main_queue_install();
   kelo_bridge_init(exe.substr(0, exe.find_last_of('/')));
+  install_media_scheme_hook();
 
   if (g_windowless) {
     initialize_windowless_application();

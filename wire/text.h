@@ -26,3 +26,10 @@ std::vector<std::string> split_tabs(std::string_view text);
 // C atoi/atof semantics (leading blanks, optional sign, no digits gives 0) on a view.
 int wire_atoi(std::string_view text);
 double wire_atof(std::string_view text);
+
+// ASCII letters lower-cased; other bytes unchanged.
+std::string ascii_lower(std::string_view text);
+
+// %XX escapes (either case of hex digit) become their byte; a "%" not followed by two hex
+// digits stays as it is.
+std::string percent_decode(std::string_view text);

@@ -1,0 +1,99 @@
+// What the bench programs share: a child process that dies with its holder, owned
+// descriptors, waits with deadlines, a line reader and the command line.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr int64_t kMs = 1000000;  // nanoseconds
+inline constexpr int64_t kSec = 1000 * kMs;
+
+// A child process, ended and reaped when the holder goes.
+class Child {
+ public:
+  Child() = default;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child();
+
+  // Starts argv with stdin and stdout on the given descriptors (-1: /dev/null) and stderr
+  // into log. The child is killed when this process dies.
+  bool start(const std::vector<std::string>& argv, int in_fd, int out_fd, const std::string& log,
+             std::string& error);
+
+  // Readable once the child has ended.
+  int pidfd() const { return pidfd_; }
+  pid_t pid() const { return pid_; }
+
+  // Waits until the child ends or the deadline passes; true when it ended (and is reaped).
+  bool wait_exit(int64_t deadline);
+
+  bool exited_cleanly() const;
+  std::string describe_end() const;
+
+ private:
+  pid_t pid_ = -1;
+  int pidfd_ = -1;
+  int status_ = 0;
+};
+
+// An owned file descriptor.
+struct Fd {
+  int fd = -1;
+  Fd() = default;
+  explicit Fd(int f) : fd(f) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { reset(); }
+  void reset(int f = -1);
+};
+
+// Milliseconds left until the deadline (CLOCK_MONOTONIC nanoseconds), rounded up, at least 0.
+int ms_until(int64_t deadline);
+
+// Waits until fd is readable, the child ends, or the deadline passes. 1: readable; 0: time-out;
+// -1: the child ended first.
+int wait_readable(int fd, const Child& child, int64_t deadline);
+
+// Writes all bytes to a socket before the deadline; false when it cannot.
+bool send_all(int fd, std::string_view bytes, int64_t deadline);
+
+// A listening Unix socket at path (an old file there is removed); -1 with error set on failure.
+int listen_unix(const std::string& path, std::string& error);
+
+// Reads what is there and hands over every complete line; false at the end of the stream.
+class LineReader {
+ public:
+  bool read(int fd, const std::function<void(std::string_view)>& on_line);
+
+ private:
+  std::string buf_;
+};
+
+// "; its log ends:\n" and the last part of the file at path; empty when there is nothing.
+std::string log_tail(const std::string& path);
+
+// The folder of this program.
+std::string exe_dir();
+
+// The options of a command line: "--name value" for numbers (1 to max_number) and texts,
+// "--name" alone for flags. False for anything else.
+struct BenchOptions {
+  std::map<std::string, int*> numbers;
+  std::map<std::string, std::string*> texts;
+  std::map<std::string, bool*> flags;
+  long max_number = 10000000;
+};
+bool parse_bench_options(int argc, char** argv, const BenchOptions& options);
+
+// True when there is a display; otherwise says so on standard error, naming the program.
+bool bench_has_display(const char* program);
+
+// The page text with its "/*BENCH_CONFIG*/{}" replaced by config; empty when it has none.
+std::string bench_page(std::string html, const std::string& config);
