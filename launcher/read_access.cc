@@ -67,3 +67,9 @@ std::string kelo_read_access_path(const std::string& file_path, const std::strin
 bool is_web_address(std::string_view url) {
   return url.substr(0, 7) == "http://" || url.substr(0, 8) == "https://";
 }
+
+bool path_inside(std::string_view path, std::string_view root) {
+  if (root.empty()) return false;
+  if (root == "/" || root == path) return true;
+  return path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/';
+}

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "launcher/read_access.h"
 #include "wire/text.h"
 
 namespace {
@@ -99,12 +100,6 @@ std::optional<MediaRefusal> media_refusal(MediaKind kind, std::string_view origi
       std::move(line)};
 }
 
-bool media_path_inside(std::string_view path, std::string_view root) {
-  if (root.empty()) return false;
-  if (root == "/" || root == path) return true;
-  return path.size() > root.size() && path.starts_with(root) && path[root.size()] == '/';
-}
-
 MediaFileTarget media_file_target(std::string_view url, const std::string& read_access) {
   MediaFileTarget target;
   if (read_access.empty()) {
@@ -120,7 +115,7 @@ MediaFileTarget media_file_target(std::string_view url, const std::string& read_
     return target;
   }
   std::string root = real_path(read_access).value_or("");
-  if (!media_path_inside(*file, root)) {
+  if (!path_inside(*file, root)) {
     target.error = MediaError::OutsideRoot;
     target.diagnostic = "kelojs: kelo-media file refused: " + *file + " is outside readAccess (" +
                         read_access + ")\n";

@@ -56,9 +56,6 @@ struct MediaFileTarget {
 };
 MediaFileTarget media_file_target(std::string_view url, const std::string& read_access);
 
-// True when path lies inside root: root is "/", or equals path, or is a leading run of
-// path's components.
-bool media_path_inside(std::string_view path, std::string_view root);
 
 // The proxy's target: the value of the last query item named "u", decoded. Nothing when
 // there is none or it is not an http or https URL.

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "wire/text.h"
+
 bool media_glob(std::string_view pattern, std::string_view text) {
   // Iterative matching with one backtrack point per star: linear in practice, never
   // exponential on patterns with many stars.
@@ -42,8 +44,7 @@ std::string url_origin_str(std::string_view url) {
       return "null";
     }
   }
-  for (char& c : scheme)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  scheme = ascii_lower(scheme);
   if (scheme == "file") return "file://";
   std::string out = scheme + "://";
   std::string_view rest = url.substr(colon + 1);
@@ -61,8 +62,7 @@ std::string url_origin_str(std::string_view url) {
     host = authority.substr(0, port_colon);
     port = authority.substr(port_colon + 1);
   }
-  for (char c : host)
-    out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  out += ascii_lower(host);
   bool default_port =
       port.empty() || (scheme == "http" && port == "80") || (scheme == "https" && port == "443");
   if (!default_port) out.append(":").append(port);

@@ -112,12 +112,6 @@ std::string real_or_standard(const std::string& path) {
   return standardize_path(path);
 }
 
-bool inside(const std::string& path, const std::string& root) {
-  if (root == "/") return true;
-  return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
-                          path[root.size()] == '/');
-}
-
 gboolean on_send_request(WebKitWebPage* page, WebKitURIRequest* request, WebKitURIResponse*,
                          gpointer) {
   const char* uri = webkit_uri_request_get_uri(request);
@@ -136,7 +130,7 @@ gboolean on_send_request(WebKitWebPage* page, WebKitURIRequest* request, WebKitU
   };
   std::string root =
       real_or_standard(kelo_read_access_path(real_or_standard(page_path), g_read_access, is_dir));
-  return inside(real_or_standard(wanted), root) ? FALSE : TRUE;  // TRUE cancels the request
+  return path_inside(real_or_standard(wanted), root) ? FALSE : TRUE;  // TRUE cancels the request
 }
 
 void on_page_created(WebKitWebExtension*, WebKitWebPage* page, gpointer) {

@@ -7,8 +7,8 @@ TEST(Chrome, EachSourceMapsItsPositionsToTheSameFields) {
   // The wire skips its seventh position; the packaged setting has none to skip.
   ChromeReq wire = chrome_from_wire("side", "0\tnone\t1\thud\t1\t1\tignored\t20,18\textra");
   EXPECT_EQ(wire.id, "side");
-  EXPECT_EQ(wire.fields, (std::array<std::string, kChromeFields>{"0", "none", "1", "hud", "1",
-                                                                 "1", "20,18"}));
+  EXPECT_EQ(wire.fields,
+            (std::array<std::string, kChromeFields>{"0", "none", "1", "hud", "1", "1", "20,18"}));
   ChromeReq setting = chrome_from_setting("0\tnone\t1\thud\t1\t1\t20,18");
   EXPECT_EQ(setting.id, "main");
   EXPECT_EQ(setting.fields, wire.fields);

@@ -74,8 +74,8 @@ TEST_F(DispatcherTest, PointerMovesChromeAndQueries) {
   EXPECT_EQ(run(d, {"RESIZEWIN nw", "RESIZEWIN@side se", "RESIZEWIN@side", "RESIZEWIN"}),
             (Lines{"resizewin|main|nw", "resizewin|side|se"}));
   // The seventh wire field is skipped; the eighth is the buttons' position.
-  EXPECT_EQ(run(d, {"CHROME 0\tclose\t\t\t\t\tskip\t20,18", "CHROME@side \t\t1",
-                    "CHROME@side", "CHROME"}),
+  EXPECT_EQ(run(d, {"CHROME 0\tclose\t\t\t\t\tskip\t20,18", "CHROME@side \t\t1", "CHROME@side",
+                    "CHROME"}),
             (Lines{"chrome|main|0|close|||||20,18", "chrome|side|||1||||"}));
   EXPECT_EQ(run(d, {"WINCTRL 9 4242\t10\t-20\t300", "WINCTRL 9", "WINCTRL 7 x\t\t5"}),
             (Lines{"winctrl|9|4242|10,-20,300,0", "winctrl|7|0|0,5,0,0"}));

@@ -91,15 +91,6 @@ TEST(MediaRequest, ProxyTargetIsTheLastUItemAndHttpOnly) {
   EXPECT_FALSE(media_proxy_target("kelo-media://proxy/"));
 }
 
-TEST(MediaRequest, PathInsideRoot) {
-  EXPECT_TRUE(media_path_inside("/a/b/c", "/a/b"));
-  EXPECT_TRUE(media_path_inside("/a/b", "/a/b"));
-  EXPECT_TRUE(media_path_inside("/x", "/"));
-  EXPECT_FALSE(media_path_inside("/a/bc", "/a/b"));
-  EXPECT_FALSE(media_path_inside("/a", "/a/b"));
-  EXPECT_FALSE(media_path_inside("/a/b", ""));
-}
-
 // A real folder tree: root/ with a song, a sub-folder, links in and out; a secret beside root.
 class MediaFileTargetTest : public ::testing::Test {
  protected:

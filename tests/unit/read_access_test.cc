@@ -41,3 +41,12 @@ TEST(ReadAccess, PathsAndWebAddresses) {
   EXPECT_FALSE(is_web_address("/srv/http://x.html"));
   EXPECT_FALSE(is_web_address("file:///x.html"));
 }
+
+TEST(ReadAccess, PathInsideRoot) {
+  EXPECT_TRUE(path_inside("/a/b/c", "/a/b"));
+  EXPECT_TRUE(path_inside("/a/b", "/a/b"));
+  EXPECT_TRUE(path_inside("/x", "/"));
+  EXPECT_FALSE(path_inside("/a/bc", "/a/b"));
+  EXPECT_FALSE(path_inside("/a", "/a/b"));
+  EXPECT_FALSE(path_inside("/a/b", ""));
+}
