@@ -18,6 +18,7 @@ import pytest
 
 import harness
 from harness import WINDOW, Bundle, FakeBackend, LauncherRun, ProbeServer
+from navkit import DesktopDirs, NavRun, Site, page_html
 from xwin import X11
 
 sys.path.insert(0, os.path.join(harness.REPO, "tests", "desktop"))
@@ -154,3 +155,44 @@ def bundle(launcher_bin, tmp):
     yield make
     for b in made:
         b.close()
+
+
+# ---- fixtures shared by the navigation, popup and download tests ----------------------------
+
+
+@pytest.fixture
+def site():
+    s = Site()
+    yield s
+    s.close()
+
+
+@pytest.fixture
+def dirs(tmp):
+    return DesktopDirs(os.path.join(tmp, "desk"))
+
+
+@pytest.fixture
+def nav_app(launch, backend, dirs):
+    """nav_app(url, env=None) starts a development run on `url` in the test's own desktop
+    folders and waits for its connection."""
+    def start(url, env=None):
+        b = backend()
+        run = launch(url, b.path, env=dict(dirs.env, **(env or {})))
+        b.wait_connected(WINDOW, run)
+        return NavRun(run, b)
+    return start
+
+
+@pytest.fixture
+def local_app(nav_app, tmp):
+    """local_app(name, **env) starts a development run on a local page titled `name` and
+    waits until the page has loaded."""
+    def start(name, **env):
+        page = os.path.join(tmp, name + ".html")
+        with open(page, "w") as f:
+            f.write(page_html(name))
+        app = nav_app(page, env)
+        app.wait_nav("finish", "file://" + page)
+        return app
+    return start

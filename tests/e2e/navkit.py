@@ -210,3 +210,4 @@ class NavRun:
 
     def arrival(self, index):
         return self.backend.arrival(index)
+

@@ -6,38 +6,14 @@ import os
 import pytest
 
 from harness import WINDOW
-from navkit import DesktopDirs, NavRun, Site, page_html
 
 REPORT = bytes(range(256)) * 4096  # 1 MiB
 
 
 @pytest.fixture
-def site():
-    s = Site()
-    yield s
-    s.close()
-
-
-@pytest.fixture
-def dirs(tmp):
-    return DesktopDirs(os.path.join(tmp, "desk"))
-
-
-@pytest.fixture
-def dl_app(launch, backend, dirs, tmp):
-    """dl_app(mode, **env) starts a development run on a local page with the download policy
-    `mode` and waits until its page has loaded."""
-    def start(mode, **env):
-        page = os.path.join(tmp, "page.html")
-        with open(page, "w") as f:
-            f.write(page_html("page"))
-        b = backend()
-        run = launch(page, b.path, env=dict(dirs.env, KELOJS_DOWNLOADS=mode, **env))
-        b.wait_connected(WINDOW, run)
-        app = NavRun(run, b)
-        app.wait_nav("finish", "file://" + page)
-        return app
-    return start
+def dl_app(local_app):
+    """dl_app(mode, **env): a run on a local page with the download policy `mode`."""
+    return lambda mode, **env: local_app("page", KELOJS_DOWNLOADS=mode, **env)
 
 
 def fetch_in_frame(app, url):

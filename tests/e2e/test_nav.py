@@ -6,37 +6,11 @@ import os
 import signal
 import socket
 
-import pytest
-
 from harness import STEP, WINDOW, wait_for
-from navkit import DesktopDirs, NavRun, Site, page_html
+from navkit import page_html
 
 # The question deadline, less a little for the way from the launcher to the fake backend.
 DEADLINE = 0.38
-
-
-@pytest.fixture
-def site():
-    s = Site()
-    yield s
-    s.close()
-
-
-@pytest.fixture
-def dirs(tmp):
-    return DesktopDirs(os.path.join(tmp, "desk"))
-
-
-@pytest.fixture
-def nav_app(launch, backend, dirs):
-    """nav_app(url, env=None) starts a development run on `url` in the test's own desktop
-    folders and waits for its connection."""
-    def start(url, env=None):
-        b = backend()
-        run = launch(url, b.path, env=dict(dirs.env, **(env or {})))
-        b.wait_connected(WINDOW, run)
-        return NavRun(run, b)
-    return start
 
 
 def write(tmp, name, text):

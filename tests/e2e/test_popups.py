@@ -7,39 +7,15 @@ import os
 import pytest
 
 from harness import STEP, WINDOW, wait_for
-from navkit import DesktopDirs, NavRun, Site, page_html
+from navkit import page_html
 
 DEADLINE = 0.38
 
 
 @pytest.fixture
-def site():
-    s = Site()
-    yield s
-    s.close()
-
-
-@pytest.fixture
-def dirs(tmp):
-    return DesktopDirs(os.path.join(tmp, "desk"))
-
-
-@pytest.fixture
-def popup_app(launch, backend, dirs, tmp):
-    """popup_app(mode) starts a development run on a local page with the popup policy
-    `mode` and waits until its page has loaded."""
-    def start(mode):
-        page = os.path.join(tmp, "opener.html")
-        with open(page, "w") as f:
-            f.write(page_html("opener"))
-        b = backend()
-        env = dict(dirs.env, KELOJS_POPUPS=mode)
-        run = launch(page, b.path, env=env)
-        b.wait_connected(WINDOW, run)
-        app = NavRun(run, b)
-        app.wait_nav("finish", "file://" + page)
-        return app
-    return start
+def popup_app(local_app):
+    """popup_app(mode): a run on a local page with the popup policy `mode`."""
+    return lambda mode: local_app("opener", KELOJS_POPUPS=mode)
 
 
 def open_window(app, url):
