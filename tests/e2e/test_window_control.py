@@ -104,6 +104,16 @@ def press_in(wire, x11, win, dx=60, dy=40):
     return g.x + dx, g.y + dy
 
 
+def assert_ignored_without_button(wire, x11, win, line, pointer):
+    """With the button up, `line` leaves the window where it is as the pointer moves."""
+    before = x11.frame(win)
+    wire.send(line)
+    wire.marker()
+    x11.pointer_to(*pointer)
+    x11.wm_sync()
+    assert x11.frame(win) == before
+
+
 def test_dragwin_moves_the_window_while_the_button_is_held(app, x11):
     wire, main = app()
     report_presses(wire)
@@ -121,12 +131,7 @@ def test_dragwin_moves_the_window_while_the_button_is_held(app, x11):
         x11.release()
 
     # Once the button is up, DRAGWIN does nothing.
-    moved = x11.frame(main)
-    wire.send("DRAGWIN")
-    wire.marker()
-    x11.pointer_to(x + 300, y + 200)
-    x11.wm_sync()
-    assert x11.frame(main) == moved
+    assert_ignored_without_button(wire, x11, main, "DRAGWIN", (x + 300, y + 200))
 
 
 def test_resizewin_follows_the_pointer_and_keeps_the_opposite_edges(app, x11):
@@ -164,12 +169,7 @@ def test_resizewin_follows_the_pointer_and_keeps_the_opposite_edges(app, x11):
         x11.release()
 
     # Without the button held nothing happens.
-    before = x11.frame(main)
-    wire.send("RESIZEWIN se")
-    wire.marker()
-    x11.pointer_to(x + 100, y + 100)
-    x11.wm_sync()
-    assert x11.frame(main) == before
+    assert_ignored_without_button(wire, x11, main, "RESIZEWIN se", (x + 100, y + 100))
 
 
 CLIENT = r"""
