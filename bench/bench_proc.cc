@@ -214,6 +214,19 @@ bool bench_has_display(const char* program) {
   return false;
 }
 
+bool bench_can_run(const char* program, const std::string& path) {
+  if (access(path.c_str(), X_OK) == 0) return true;
+  std::fprintf(stderr, "%s: cannot run %s\n", program, path.c_str());
+  return false;
+}
+
+std::string bench_work_dir(const char* program, const char* prefix) {
+  std::string dir = std::string("/tmp/") + prefix + "-XXXXXX";
+  if (mkdtemp(dir.data())) return dir;
+  std::fprintf(stderr, "%s: mkdtemp: %s\n", program, std::strerror(errno));
+  return "";
+}
+
 std::string bench_page(std::string html, const std::string& config) {
   const std::string mark = "/*BENCH_CONFIG*/{}";
   size_t at = html.find(mark);

@@ -95,5 +95,12 @@ bool parse_bench_options(int argc, char** argv, const BenchOptions& options);
 // True when there is a display; otherwise says so on standard error, naming the program.
 bool bench_has_display(const char* program);
 
+// True when path is an executable; otherwise says so on standard error.
+bool bench_can_run(const char* program, const std::string& path);
+
+// A new private folder /tmp/<prefix>-XXXXXX, or empty (said on standard error) when none can
+// be made.
+std::string bench_work_dir(const char* program, const char* prefix);
+
 // The page text with its "/*BENCH_CONFIG*/{}" replaced by config; empty when it has none.
 std::string bench_page(std::string html, const std::string& config);

@@ -382,18 +382,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!bench_has_display("bridge_bench")) return 2;
-  for (const std::string& path : {o.launcher, o.floor}) {
-    if (access(path.c_str(), X_OK) != 0) {
-      std::fprintf(stderr, "bridge_bench: cannot run %s\n", path.c_str());
-      return 2;
-    }
-  }
-  char dir_template[] = "/tmp/kelo-bench-XXXXXX";
-  if (!mkdtemp(dir_template)) {
-    std::perror("bridge_bench: mkdtemp");
-    return 1;
-  }
-  std::string dir = dir_template;
+  if (!bench_can_run("bridge_bench", o.launcher) || !bench_can_run("bridge_bench", o.floor))
+    return 2;
+  std::string dir = bench_work_dir("bridge_bench", "kelo-bench");
+  if (dir.empty()) return 1;
   std::string page = dir + "/bridge.html";
   std::string html = page_text(o);
   {

@@ -325,16 +325,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!bench_has_display("media_bench")) return 2;
-  if (access(o.launcher.c_str(), X_OK) != 0) {
-    std::fprintf(stderr, "media_bench: cannot run %s\n", o.launcher.c_str());
-    return 2;
-  }
-  char dir_template[] = "/tmp/kelo-media-bench-XXXXXX";
-  if (!mkdtemp(dir_template)) {
-    std::perror("media_bench: mkdtemp");
-    return 1;
-  }
-  std::string dir = dir_template;
+  if (!bench_can_run("media_bench", o.launcher)) return 2;
+  std::string dir = bench_work_dir("media_bench", "kelo-media-bench");
+  if (dir.empty()) return 1;
   std::string data = dir + "/data.bin";
   std::string page = dir + "/media.html";
   std::string error;
