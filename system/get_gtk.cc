@@ -38,7 +38,7 @@ std::string window_info(webview_t w, const std::string& id) {
   f.resizable = gtk_window_get_resizable(window);
   f.click_through = window_click_through(window);
   f.all_spaces = state & GDK_WINDOW_STATE_STICKY;
-  f.chrome = chrome_facts(window, webview_for_id(w, id));
+  f.chrome = window_chrome_facts(window, webview_for_id(w, id));
   f.is_main = window == webview_window(w);
   int i = screen_of_window(screens, window);
   if (i >= 0) f.screen = screens[i];

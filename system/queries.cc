@@ -16,10 +16,9 @@ bool contains(const Rect& r, double x, double y) {
 }
 
 std::string controls_json(const ChromeFacts& c) {
-  static const char* const kNames[3] = {"close", "minimize", "maximize"};
   std::vector<std::string> shown;
   for (int i = 0; i < 3; ++i) {
-    if (c.controls[i]) shown.emplace_back(kNames[i]);
+    if (c.controls[i]) shown.emplace_back(kChromeButtons[i]);
   }
   return json_string_array(shown);
 }

@@ -32,6 +32,64 @@ ChromeReq chrome_from_setting(std::string_view tab_fields) {
   return from_positions("main", tab_fields, false);
 }
 
+ChromeState chrome_after(ChromeState s, const ChromeReq& req) {
+  if (!req[kTitlebar].empty()) s.frameless = req[kTitlebar] == "0";
+  if (!req[kButtons].empty()) {
+    for (int i = 0; i < 3; ++i)
+      s.shown[i] = chrome_shows_button(req[kButtons], kChromeButtons[i]);
+  }
+  if (!req[kTransparent].empty()) {
+    s.transparent = req[kTransparent] == "1";
+    s.opaque = !s.transparent;
+    s.draws_background = !s.transparent;
+  }
+  if (req[kTrafficPos] == "default") {
+    s.traffic_pos.reset();
+  } else if (auto pos = parse_traffic_pos(req[kTrafficPos])) {
+    s.traffic_pos = pos;
+  }
+  if (req[kVibrancy] == "none") {
+    s.vibrancy.clear();
+    if (!s.transparent) s.draws_background = true;
+  } else if (!req[kVibrancy].empty()) {
+    s.vibrancy = req[kVibrancy];
+    s.draws_background = false;
+    s.opaque = false;
+  }
+  if (!req[kSquare].empty()) {
+    s.square = req[kSquare] == "1";
+    if (!s.square) s.frameless = false;
+  }
+  return s;
+}
+
+FrameKind frame_kind(const ChromeState& s) {
+  if (s.square) return FrameKind::Borderless;
+  return s.frameless ? FrameKind::BorderOnly : FrameKind::Standard;
+}
+
+bool is_default_frame(const ChromeState& s) {
+  return !s.frameless && !s.square && s.shown[0] && s.shown[1] && s.shown[2];
+}
+
+bool own_buttons_visible(const ChromeState& s, bool fullscreen) {
+  bool any = s.shown[0] || s.shown[1] || s.shown[2];
+  return s.frameless && !s.square && any && !fullscreen;
+}
+
+ChromeFacts chrome_facts(const ChromeState& s, bool first_mouse) {
+  ChromeFacts f;
+  f.frame = !s.frameless && !s.square;
+  for (int i = 0; i < 3; ++i)
+    f.controls[i] = !s.square && s.shown[i];
+  f.traffic_pos = s.traffic_pos;
+  f.transparent = !s.opaque;
+  f.vibrancy = s.vibrancy;
+  f.square = s.square;
+  f.first_mouse = first_mouse;
+  return f;
+}
+
 bool chrome_shows_button(std::string_view buttons, std::string_view name) {
   return buttons == "all" || (buttons != "none" && buttons.find(name) != std::string_view::npos);
 }

@@ -31,6 +31,9 @@ ChromeReq chrome_from_wire(std::string id, std::string_view tab_fields);
 // The packaged setting: positions 0-6 are fields 0-6.
 ChromeReq chrome_from_setting(std::string_view tab_fields);
 
+// The window buttons, in the order every chrome record lists them.
+inline constexpr const char* kChromeButtons[3] = {"close", "minimize", "maximize"};
+
 // Whether a "buttons" value shows the button with this name ("close", "minimize", "maximize").
 bool chrome_shows_button(std::string_view buttons, std::string_view name);
 
@@ -59,6 +62,33 @@ struct ChromeFacts {
   bool square = false;       // borderless
   bool first_mouse = false;
 };
+
+// What a window's chrome requests have left it with.
+struct ChromeState {
+  bool frameless = false;              // title bar hidden
+  bool square = false;                 // borderless
+  bool shown[3] = {true, true, true};  // close, minimize, maximize
+  bool transparent = false;
+  bool opaque = true;
+  bool draws_background = true;  // the page paints its own background
+  std::string vibrancy;          // material name while the tint is shown
+  std::optional<PointD> traffic_pos;
+};
+
+// The state after a request: its non-empty fields applied in field order (first-mouse belongs
+// to the web view and is not part of it).
+ChromeState chrome_after(ChromeState state, const ChromeReq& req);
+
+enum class FrameKind { Standard, BorderOnly, Borderless };
+// The window manager's frame: standard, only a border while the title bar is hidden, none
+// for square windows.
+FrameKind frame_kind(const ChromeState& state);
+// Nothing has been asked of the frame or its buttons.
+bool is_default_frame(const ChromeState& state);
+// The launcher's own buttons show while the title bar is hidden, the window has a border and
+// is not in full screen, and some button is asked for.
+bool own_buttons_visible(const ChromeState& state, bool fullscreen);
+ChromeFacts chrome_facts(const ChromeState& state, bool first_mouse);
 
 // The colour a vibrancy material is imitated with, as straight RGBA from 0 to 1: there is no
 // blur behind windows here, so each material gets a translucent tint of its typical shade.

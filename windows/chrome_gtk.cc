@@ -22,45 +22,35 @@ constexpr char kFirstMouseKey[] = "kelo-first-mouse";
 constexpr PointD kDefaultTraffic{8, 6};
 constexpr int kButtonSize = 22;
 constexpr double kButtonSpacing = 26;
-constexpr const char* kButtonNames[3] = {"close", "minimize", "maximize"};
 constexpr const char* kButtonIcons[3] = {"window-close-symbolic", "window-minimize-symbolic",
                                          "window-maximize-symbolic"};
 
-struct ChromeState {
-  bool frameless = false;  // title bar hidden
-  bool square = false;     // borderless
-  bool shown[3] = {true, true, true};
-  bool transparent = false;
-  bool opaque = true;
-  std::string vibrancy;  // material name while the tint is shown
-  std::optional<PointD> traffic_pos;
+// A window's chrome state and the widgets of its own buttons.
+struct WindowChrome {
+  ChromeState state;
   GtkWidget* layer = nullptr;  // the buttons' layer, owned by the window's overlay
   GtkWidget* buttons[3] = {};
 };
 
-ChromeState& state_of(GtkWindow* window) {
-  auto* s = static_cast<ChromeState*>(g_object_get_data(G_OBJECT(window), kStateKey));
-  if (!s) {
-    s = new ChromeState;
-    g_object_set_data_full(G_OBJECT(window), kStateKey, s,
-                           [](gpointer p) { delete static_cast<ChromeState*>(p); });
+WindowChrome& chrome_of(GtkWindow* window) {
+  auto* c = static_cast<WindowChrome*>(g_object_get_data(G_OBJECT(window), kStateKey));
+  if (!c) {
+    c = new WindowChrome;
+    g_object_set_data_full(G_OBJECT(window), kStateKey, c,
+                           [](gpointer p) { delete static_cast<WindowChrome*>(p); });
   }
-  return *s;
-}
-
-bool is_default_frame(const ChromeState& s) {
-  return !s.frameless && !s.square && s.shown[0] && s.shown[1] && s.shown[2];
+  return *c;
 }
 
 // Decorations and the functions whose buttons the window manager shows.
 void apply_frame(GtkWindow* window) {
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
   if (!gdk_window) return;
-  const ChromeState& s = state_of(window);
+  const ChromeState& s = chrome_of(window).state;
   int decorations = GDK_DECOR_ALL;
-  if (s.square) {
+  if (frame_kind(s) == FrameKind::Borderless) {
     decorations = 0;
-  } else if (s.frameless) {
+  } else if (frame_kind(s) == FrameKind::BorderOnly) {
     decorations = GDK_DECOR_BORDER;
   }
   int functions = GDK_FUNC_MOVE | GDK_FUNC_RESIZE;
@@ -79,17 +69,16 @@ bool is_fullscreen(GtkWindow* window) {
 // The launcher's buttons show while the title bar is hidden, not in full screen, and only
 // those asked for, at the requested position.
 void update_layer(GtkWindow* window) {
-  ChromeState& s = state_of(window);
-  if (!s.layer) return;
-  bool any = s.shown[0] || s.shown[1] || s.shown[2];
-  bool visible = s.frameless && !s.square && any && !is_fullscreen(window);
+  WindowChrome& c = chrome_of(window);
+  if (!c.layer) return;
+  const ChromeState& s = c.state;
   auto places = traffic_button_positions(s.traffic_pos.value_or(kDefaultTraffic), kButtonSpacing);
   for (int i = 0; i < 3; ++i) {
-    gtk_fixed_move(GTK_FIXED(s.layer), s.buttons[i], static_cast<int>(places[i].x),
+    gtk_fixed_move(GTK_FIXED(c.layer), c.buttons[i], static_cast<int>(places[i].x),
                    static_cast<int>(places[i].y));
-    gtk_widget_set_visible(s.buttons[i], s.shown[i]);
+    gtk_widget_set_visible(c.buttons[i], s.shown[i]);
   }
-  gtk_widget_set_visible(s.layer, visible);
+  gtk_widget_set_visible(c.layer, own_buttons_visible(s, is_fullscreen(window)));
 }
 
 // Runs a change of decorations so that the content keeps its size and the frame its top-left
@@ -111,15 +100,9 @@ void set_draws_background(WebKitWebView* view, bool draws) {
   webkit_web_view_set_background_color(view, &colour);
 }
 
-void set_opaque(GtkWindow* window, bool opaque) {
-  state_of(window).opaque = opaque;
-  gtk_widget_set_app_paintable(GTK_WIDGET(window), !opaque);
-  gtk_widget_queue_draw(GTK_WIDGET(window));
-}
-
 // Behind the page of a window that is not opaque: the vibrancy tint, else nothing at all.
 gboolean on_draw(GtkWidget* widget, cairo_t* cr, gpointer) {
-  const ChromeState& s = state_of(GTK_WINDOW(widget));
+  const ChromeState& s = chrome_of(GTK_WINDOW(widget)).state;
   if (s.opaque) return FALSE;
   Tint t;
   if (!s.vibrancy.empty()) t = material_tint(material_for(s.vibrancy), theme_is_dark());
@@ -154,18 +137,18 @@ void on_button(GtkButton* button, gpointer data) {
   }
 }
 
-GtkWidget* build_layer(GtkWindow* window, ChromeState& s) {
+GtkWidget* build_layer(GtkWindow* window, WindowChrome& s) {
   s.layer = gtk_fixed_new();
   for (int i = 0; i < 3; ++i) {
     GtkWidget* b = gtk_button_new_from_icon_name(kButtonIcons[i], GTK_ICON_SIZE_MENU);
-    gtk_widget_set_name(b, kButtonNames[i]);
+    gtk_widget_set_name(b, kChromeButtons[i]);
     gtk_widget_set_tooltip_text(b, nullptr);
     gtk_widget_set_size_request(b, kButtonSize, kButtonSize);
     gtk_widget_set_can_focus(b, FALSE);
     gtk_button_set_relief(GTK_BUTTON(b), GTK_RELIEF_NONE);
     GtkStyleContext* style = gtk_widget_get_style_context(b);
     gtk_style_context_add_class(style, "titlebutton");
-    gtk_style_context_add_class(style, kButtonNames[i]);
+    gtk_style_context_add_class(style, kChromeButtons[i]);
     g_object_set_data(G_OBJECT(b), "kelo-button", GINT_TO_POINTER(i));
     g_signal_connect(b, "clicked", G_CALLBACK(on_button), window);
     gtk_fixed_put(GTK_FIXED(s.layer), b, 0, 0);
@@ -177,21 +160,12 @@ GtkWidget* build_layer(GtkWindow* window, ChromeState& s) {
   return s.layer;
 }
 
-void set_traffic_pos(GtkWindow* window, const std::string& value) {
-  ChromeState& s = state_of(window);
-  if (value == "default") {
-    s.traffic_pos.reset();
-  } else if (auto pos = parse_traffic_pos(value)) {
-    s.traffic_pos = pos;
-  }
-}
-
 }  // namespace
 
 void kelo_build_window_body(GtkWindow* window, WebKitWebView* view) {
   if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(GTK_WIDGET(window))))
     gtk_widget_set_visual(GTK_WIDGET(window), rgba);
-  ChromeState& s = state_of(window);
+  WindowChrome& s = chrome_of(window);
   GtkWidget* overlay = gtk_overlay_new();
   gtk_container_add(GTK_CONTAINER(overlay), GTK_WIDGET(view));
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), build_layer(window, s));
@@ -203,7 +177,7 @@ void kelo_build_window_body(GtkWindow* window, WebKitWebView* view) {
   g_signal_connect(window, "draw", G_CALLBACK(on_draw), nullptr);
   g_signal_connect(view, "button-press-event", G_CALLBACK(on_press), nullptr);
   g_signal_connect_after(window, "realize", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
-                           if (!is_default_frame(state_of(GTK_WINDOW(widget))))
+                           if (!is_default_frame(chrome_of(GTK_WINDOW(widget)).state))
                              apply_frame(GTK_WINDOW(widget));
                          }),
                          nullptr);
@@ -216,45 +190,26 @@ void kelo_build_window_body(GtkWindow* window, WebKitWebView* view) {
 }
 
 void apply_chrome_fields(GtkWindow* window, WebKitWebView* view, const ChromeReq& req) {
-  ChromeState& s = state_of(window);
-  if (!req[kTitlebar].empty()) {
+  ChromeState& s = chrome_of(window).state;
+  ChromeState next = chrome_after(s, req);
+  if (!req[kTitlebar].empty() || !req[kSquare].empty()) {
     keeping_content(window, [&] {
-      s.frameless = req[kTitlebar] == "0";
+      s = next;
       apply_frame(window);
     });
+  } else {
+    s = next;
+    if (!req[kButtons].empty()) apply_frame(window);
   }
-  if (!req[kButtons].empty()) {
-    for (int i = 0; i < 3; ++i)
-      s.shown[i] = chrome_shows_button(req[kButtons], kButtonNames[i]);
-    apply_frame(window);
-  }
-  if (!req[kTransparent].empty()) {
-    s.transparent = req[kTransparent] == "1";
-    set_opaque(window, !s.transparent);
-    set_draws_background(view, !s.transparent);
-  }
-  if (!req[kTrafficPos].empty()) set_traffic_pos(window, req[kTrafficPos]);
-  if (!req[kVibrancy].empty()) {
-    if (req[kVibrancy] == "none") {
-      s.vibrancy.clear();
-      if (!s.transparent) set_draws_background(view, true);
-      gtk_widget_queue_draw(GTK_WIDGET(window));
-    } else {
-      s.vibrancy = req[kVibrancy];
-      set_draws_background(view, false);
-      set_opaque(window, false);
-    }
+  if (!req[kTransparent].empty() || !req[kVibrancy].empty()) {
+    gtk_widget_set_app_paintable(GTK_WIDGET(window), !s.opaque);
+    set_draws_background(view, s.draws_background);
+    gtk_widget_queue_draw(GTK_WIDGET(window));
   }
   if (!req[kSquare].empty()) {
-    bool on = req[kSquare] == "1";
-    keeping_content(window, [&] {
-      s.square = on;
-      if (!on) s.frameless = false;
-      apply_frame(window);
-    });
     update_taskbar_presence(window);
     // Brought forward, as a window the user works with; a window not shown yet stays hidden.
-    if (on && gtk_widget_get_visible(GTK_WIDGET(window))) gtk_window_present(window);
+    if (s.square && gtk_widget_get_visible(GTK_WIDGET(window))) gtk_window_present(window);
   }
   if (!req[kFirstMouse].empty()) {
     g_object_set_data(G_OBJECT(view), kFirstMouseKey,
@@ -269,16 +224,7 @@ void do_chrome(webview_t w, std::unique_ptr<ChromeReq> req) {
   if (window && view) apply_chrome_fields(window, view, *req);
 }
 
-ChromeFacts chrome_facts(GtkWindow* window, WebKitWebView* view) {
-  const ChromeState& s = state_of(window);
-  ChromeFacts f;
-  f.frame = !s.frameless && !s.square;
-  for (int i = 0; i < 3; ++i)
-    f.controls[i] = !s.square && s.shown[i];
-  f.traffic_pos = s.traffic_pos;
-  f.transparent = !s.opaque;
-  f.vibrancy = s.vibrancy;
-  f.square = s.square;
-  f.first_mouse = view && g_object_get_data(G_OBJECT(view), kFirstMouseKey);
-  return f;
+ChromeFacts window_chrome_facts(GtkWindow* window, WebKitWebView* view) {
+  bool first_mouse = view && g_object_get_data(G_OBJECT(view), kFirstMouseKey);
+  return chrome_facts(chrome_of(window).state, first_mouse);
 }

@@ -20,4 +20,4 @@ void apply_chrome_fields(GtkWindow* window, WebKitWebView* view, const ChromeReq
 
 void do_chrome(webview_t w, std::unique_ptr<ChromeReq> req);
 
-ChromeFacts chrome_facts(GtkWindow* window, WebKitWebView* view);
+ChromeFacts window_chrome_facts(GtkWindow* window, WebKitWebView* view);

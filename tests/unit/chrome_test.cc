@@ -3,6 +3,21 @@
 #include "windows/chrome.h"
 #include "windows/winopen.h"
 
+namespace {
+
+// The names of the buttons shown, comma separated.
+std::string shown_names(const bool (&controls)[3]) {
+  std::string out;
+  for (int i = 0; i < 3; ++i) {
+    if (!controls[i]) continue;
+    if (!out.empty()) out += ",";
+    out += kChromeButtons[i];
+  }
+  return out;
+}
+
+}  // namespace
+
 TEST(Chrome, EachSourceMapsItsPositionsToTheSameFields) {
   // The wire skips its seventh position; the packaged setting has none to skip.
   ChromeReq wire = chrome_from_wire("side", "0\tnone\t1\thud\t1\t1\tignored\t20,18\textra");
@@ -61,4 +76,36 @@ TEST(Chrome, TrafficPositions) {
   EXPECT_EQ(places[1].x, 46);
   EXPECT_EQ(places[2].x, 72);
   EXPECT_EQ(places[2].y, 18);
+}
+
+TEST(Chrome, RequestsChangeOnlyTheirFieldsAndTheStateCarriesTheRest) {
+  ChromeState s = chrome_after({}, chrome_from_wire("main", "0\tclose"));
+  EXPECT_EQ(frame_kind(s), FrameKind::BorderOnly);
+  EXPECT_TRUE(own_buttons_visible(s, false));
+  EXPECT_FALSE(own_buttons_visible(s, true));
+  EXPECT_EQ(shown_names(chrome_facts(s, false).controls), "close");
+
+  // A material makes the window see-through; "none" gives the page its background back unless
+  // the window was made transparent.
+  s = chrome_after(s, chrome_from_wire("main", "\t\t\thud"));
+  EXPECT_FALSE(s.opaque);
+  EXPECT_FALSE(s.draws_background);
+  s = chrome_after(s, chrome_from_wire("main", "\t\t\tnone"));
+  EXPECT_TRUE(s.draws_background);
+  EXPECT_TRUE(s.vibrancy.empty());
+  s = chrome_after(s, chrome_from_wire("main", "\t\t1\thud"));
+  s = chrome_after(s, chrome_from_wire("main", "\t\t\tnone"));
+  EXPECT_FALSE(s.draws_background);
+
+  // Square windows have no frame and no buttons; "square 0" brings the title bar back.
+  s = chrome_after(s, chrome_from_wire("main", "\t\t\t\t1\t\t\t20,18"));
+  EXPECT_EQ(frame_kind(s), FrameKind::Borderless);
+  EXPECT_FALSE(own_buttons_visible(s, false));
+  EXPECT_EQ(shown_names(chrome_facts(s, false).controls), "");
+  s = chrome_after(s, chrome_from_wire("main", "\t\t\t\t0\t\t\tdefault"));
+  EXPECT_EQ(frame_kind(s), FrameKind::Standard);
+  EXPECT_FALSE(s.traffic_pos);
+  EXPECT_FALSE(is_default_frame(s));  // only close is still asked for
+  s = chrome_after(s, chrome_from_wire("main", "\tall"));
+  EXPECT_TRUE(is_default_frame(s));
 }
