@@ -52,15 +52,6 @@ std::string windows_list(webview_t w) {
   return windows_json(webview_window(w) != nullptr, ids);
 }
 
-std::string screens_list() {
-  std::string out = "[";
-  for (const ScreenInfo& s : current_screens()) {
-    if (out.size() > 1) out += ',';
-    out += screen_json(s);
-  }
-  return out + "]";
-}
-
 std::string mouse(webview_t w, const std::string& id) {
   double rx, ry;
   kelo_pointer(rx, ry);
@@ -79,7 +70,7 @@ std::string answer(webview_t w, std::string_view key) {
   if (key == "windows") return windows_list(w);
   if (key == "win") return window_info(w, "main");
   if (key.starts_with("win:")) return window_info(w, std::string(key.substr(4)));
-  if (key == "screens") return screens_list();
+  if (key == "screens") return screens_json(current_screens());
   if (key == "mouse") return mouse(w, "main");
   if (key.starts_with("mouse:")) return mouse(w, std::string(key.substr(6)));
   return "null";

@@ -32,6 +32,15 @@ std::string windows_json(bool has_main, const std::vector<std::string>& ids) {
   return json_string_array(all);
 }
 
+std::string screens_json(const std::vector<ScreenInfo>& screens) {
+  std::string out = "[";
+  for (const ScreenInfo& s : screens) {
+    if (out.size() > 1) out += ',';
+    out += screen_json(s);
+  }
+  return out + "]";
+}
+
 const char* level_name(int level) {
   switch (level) {
     case kLevelDesktop:

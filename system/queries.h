@@ -12,6 +12,9 @@
 // ["main","a","b"]: "main" when the main window exists, then the other ids in order.
 std::string windows_json(bool has_main, const std::vector<std::string>& ids);
 
+// [screen record, ...] in the order given.
+std::string screens_json(const std::vector<ScreenInfo>& screens);
+
 // "desktop", "overlay", "floating" or "normal".
 const char* level_name(int level);
 

@@ -20,6 +20,12 @@ TEST(Queries, WindowListStartsWithMain) {
   EXPECT_EQ(windows_json(true, {"a", "b"}), R"(["main","a","b"])");
   EXPECT_EQ(windows_json(false, {"x\"y"}), R"(["x\"y"])");
   EXPECT_EQ(windows_json(false, {}), "[]");
+  EXPECT_EQ(screens_json({}), "[]");
+  ScreenInfo a, b;
+  a.id = 1;
+  b.id = 2;
+  std::string both = screens_json({a, b});
+  EXPECT_EQ(both, "[" + screen_json(a) + "," + screen_json(b) + "]");
 }
 
 TEST(Queries, WindowRecord) {
