@@ -214,6 +214,26 @@ bool bench_has_display(const char* program) {
   return false;
 }
 
+std::string child_stopped(Child& child, int wait_result, const std::string& log, const char* name,
+                          const char* timed_out) {
+  if (wait_result == 0) return timed_out + log_tail(log);
+  child.wait_exit(monotonic_ns() + 5 * kSec);
+  return std::string("the ") + name + " ended (" + child.describe_end() + ")" + log_tail(log);
+}
+
+int accept_launcher(int listener, Child& child, int64_t deadline, const std::string& log,
+                    std::string& error) {
+  int r = wait_readable(listener, child, deadline);
+  if (r <= 0) {
+    error = child_stopped(child, r, log, "launcher",
+                          "the launcher did not connect within the time-out");
+    return -1;
+  }
+  int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) error = std::string("accept: ") + std::strerror(errno);
+  return fd;
+}
+
 bool bench_can_run(const char* program, const std::string& path) {
   if (access(path.c_str(), X_OK) == 0) return true;
   std::fprintf(stderr, "%s: cannot run %s\n", program, path.c_str());

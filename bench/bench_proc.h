@@ -95,6 +95,16 @@ bool parse_bench_options(int argc, char** argv, const BenchOptions& options);
 // True when there is a display; otherwise says so on standard error, naming the program.
 bool bench_has_display(const char* program);
 
+// Why a child stopped answering: the time-out passed (wait_result 0: `timed_out` then the end
+// of its log), or it ended ("the <name> ended (...)" and the end of its log).
+std::string child_stopped(Child& child, int wait_result, const std::string& log, const char* name,
+                          const char* timed_out);
+
+// Waits for the launcher to connect to the listening socket and accepts the connection; -1
+// with error set when it does not come.
+int accept_launcher(int listener, Child& child, int64_t deadline, const std::string& log,
+                    std::string& error);
+
 // True when path is an executable; otherwise says so on standard error.
 bool bench_can_run(const char* program, const std::string& path);
 

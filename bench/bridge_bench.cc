@@ -160,28 +160,15 @@ std::optional<RunFigures> run_launcher(const Options& o, const std::string& dir,
   if (!child.start({o.launcher, page, sock_path, "bridge bench", "960x640"}, -1, -1, log, error))
     return std::nullopt;
 
-  auto ended_early = [&] {
-    child.wait_exit(monotonic_ns() + 5 * kSec);
-    return "the launcher ended (" + child.describe_end() + ")" + log_tail(log);
-  };
-  int r = wait_readable(listener.fd, child, deadline);
-  if (r <= 0) {
-    error =
-        r == 0 ? "the launcher did not connect within the time-out" + log_tail(log) : ended_early();
-    return std::nullopt;
-  }
-  Fd conn(accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
-  if (conn.fd < 0) {
-    error = std::string("accept: ") + std::strerror(errno);
-    return std::nullopt;
-  }
+  Fd conn(accept_launcher(listener.fd, child, deadline, log, error));
+  if (conn.fd < 0) return std::nullopt;
 
   LineReader reader;
   std::string out;
   while (!session.done()) {
-    r = wait_readable(conn.fd, child, deadline);
+    int r = wait_readable(conn.fd, child, deadline);
     if (r <= 0) {
-      error = r == 0 ? "timed out waiting for the page" + log_tail(log) : ended_early();
+      error = child_stopped(child, r, log, "launcher", "timed out waiting for the page");
       return std::nullopt;
     }
     int64_t at = monotonic_ns();
@@ -243,15 +230,10 @@ std::optional<RunFigures> run_floor(const Options& o, const std::string& dir,
 
   LineReader reader;
   while (!session.done()) {
-    int r = wait_readable(out_read.fd, child, deadline);
-    if (r == 0) {
-      error = "timed out waiting for the page" + log_tail(log);
-      return std::nullopt;
-    }
     // Its web processes may hold the output open after the floor itself has ended.
-    if (r < 0) {
-      child.wait_exit(monotonic_ns() + 5 * kSec);
-      error = "the engine floor ended (" + child.describe_end() + ")" + log_tail(log);
+    int r = wait_readable(out_read.fd, child, deadline);
+    if (r <= 0) {
+      error = child_stopped(child, r, log, "engine floor", "timed out waiting for the page");
       return std::nullopt;
     }
     // The floor's output may still hold lines when it has ended; they are read first.
@@ -267,8 +249,7 @@ std::optional<RunFigures> run_floor(const Options& o, const std::string& dir,
       }
     });
     if (!open && !session.done()) {
-      child.wait_exit(monotonic_ns() + 5 * kSec);
-      error = "the engine floor ended (" + child.describe_end() + ")" + log_tail(log);
+      error = child_stopped(child, -1, log, "engine floor", "");
       return std::nullopt;
     }
   }

@@ -163,28 +163,16 @@ std::optional<Timings> run_launcher(const Options& o, const std::string& dir,
   int64_t deadline = monotonic_ns() + o.timeout_s * kSec;
   if (!child.start({o.launcher, page, sock_path, "media bench", "800x600"}, -1, -1, log, error))
     return std::nullopt;
-  auto ended = [&] {
-    child.wait_exit(monotonic_ns() + 5 * kSec);
-    return "the launcher ended (" + child.describe_end() + ")" + log_tail(log);
-  };
-  int r = wait_readable(listener.fd, child, deadline);
-  if (r <= 0) {
-    error = r == 0 ? "the launcher did not connect" + log_tail(log) : ended();
-    return std::nullopt;
-  }
-  Fd conn(accept4(listener.fd, nullptr, nullptr, SOCK_CLOEXEC));
-  if (conn.fd < 0) {
-    error = std::string("accept: ") + std::strerror(errno);
-    return std::nullopt;
-  }
+  Fd conn(accept_launcher(listener.fd, child, deadline, log, error));
+  if (conn.fd < 0) return std::nullopt;
 
   std::optional<std::string> result;
   LineReader reader;
   std::string out;
   while (!result && error.empty()) {
-    r = wait_readable(conn.fd, child, deadline);
+    int r = wait_readable(conn.fd, child, deadline);
     if (r <= 0) {
-      error = r == 0 ? "timed out waiting for the page" + log_tail(log) : ended();
+      error = child_stopped(child, r, log, "launcher", "timed out waiting for the page");
       return std::nullopt;
     }
     out.clear();
