@@ -6,10 +6,10 @@
 #include <cstdlib>
 
 #include "launcher/app_state.h"
+#include "launcher/core_commands.h"
 #include "launcher/plist_source.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
-#include "wire/handlers_core.h"
 #include "wire/link.h"
 
 namespace {

@@ -5,6 +5,7 @@ std::string g_app_version = "0.0.0";
 std::string g_html_path;
 std::string g_sock_dir;
 std::string g_bundle_path;
+std::string g_bundle_id;
 Settings g_settings;
 bool g_windowless = false;
 bool g_bundle_mode = false;

@@ -12,6 +12,8 @@ extern std::string g_app_version;
 extern std::string g_html_path;
 extern std::string g_sock_dir;
 extern std::string g_bundle_path;
+// CFBundleIdentifier of a package run ("org.example.App"); empty in a development run.
+extern std::string g_bundle_id;
 extern Settings g_settings;
 extern bool g_windowless;
 extern bool g_bundle_mode;

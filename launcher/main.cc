@@ -13,6 +13,7 @@
 #include "bridge/bridge_gtk.h"
 #include "launcher/app_state.h"
 #include "launcher/bundle.h"
+#include "launcher/core_commands.h"
 #include "launcher/package_run.h"
 #include "launcher/plist_source.h"
 #include "launcher/startup.h"
@@ -22,7 +23,6 @@
 #include "platform/main_loop.h"
 #include "windows/pointer_moves_gtk.h"
 #include "windows/screens_gtk.h"
-#include "wire/handlers_core.h"
 #include "wire/link.h"
 
 namespace {
@@ -127,6 +127,7 @@ int main(int argc, char** argv) {
   if (!package) connect_backend(params.sock_path);
 
   g_bundle_mode = package;
+  if (package) g_bundle_id = plist_string(plist.get("CFBundleIdentifier"));
   // Files and URLs the desktop opened the app with go out first, ahead of every other event.
   if (package) send_open_urls(opened_args(argc, argv));
   apply_settings(plist);

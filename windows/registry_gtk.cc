@@ -7,6 +7,7 @@
 
 #include "bridge/bridge_gtk.h"
 #include "launcher/app_state.h"
+#include "launcher/core_commands.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
@@ -14,7 +15,6 @@
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
 #include "windows/webview_config.h"
-#include "wire/handlers_core.h"
 #include "wire/link.h"
 
 std::map<std::string, KeloWindow> g_windows;

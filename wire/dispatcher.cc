@@ -262,8 +262,9 @@ void Dispatcher::decode(std::string_view line) {
       decode_block(r.verb, line, r.after);
       break;
     default:
-      // Recognised, but the subsystem that decides it is not part of this launcher yet: the
-      // line is dropped here so that it cannot reach a later verb.
+      // A family of its own; a recognised verb without one is dropped here so that it cannot
+      // reach a later verb.
+      if (Route to = h_.routes[static_cast<size_t>(r.verb)]) to(line, r.after);
       break;
   }
 }

@@ -2,6 +2,7 @@
 // handlers, to the main thread.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -38,6 +39,19 @@ struct Recognised {
 // The first command whose verb the line carries, by the rules of the command table.
 Recognised recognise(std::string_view line);
 
+constexpr size_t kVerbCount = static_cast<size_t>(Verb::Quit) + 1;
+
+// A command family decoded by its own subsystem: gets the whole line and the offset of the
+// first byte after the verb, cuts its fields and hands its record to the main thread.
+using Route = void (*)(std::string_view line, size_t after);
+
+// Binds a family's parser and handler into a route. Parse(line, after) gives the record, or
+// null for a line that is ignored; Handle receives the record on the main thread.
+template <auto Parse, auto Handle>
+void route(std::string_view line, size_t after) {
+  if (auto rec = Parse(line, after)) launcher_dispatch(Handle, std::move(rec));
+}
+
 // Handlers of the commands that are built. A null handler means the command is recognised and
 // its lines are dropped.
 struct Handlers {
@@ -58,6 +72,10 @@ struct Handlers {
   Handler<PopuprReq> popupr = nullptr;      // POPUPR
   Handler<NoArgs> reload = nullptr;         // RELOAD
   Handler<NoArgs> terminate = nullptr;      // QUIT, and the end of the wire
+  // Every other family, by verb; an empty slot drops its lines.
+  std::array<Route, kVerbCount> routes{};
+
+  void add(Verb verb, Route r) { routes[static_cast<size_t>(verb)] = r; }
 };
 
 // Set by ABOUTHOOK on the reader thread; read by the About action.

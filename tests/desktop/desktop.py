@@ -63,11 +63,34 @@ Section "Screen"
   EndSubSection
 EndSection
 """
+# The private system bus: anyone may own any name and talk to anyone.
+_SYSTEM_BUS_CONF = """\
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>{address}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_type="method_return"/>
+    <allow send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="signal"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+  </policy>
+</busconfig>
+"""
 START_TIMEOUT = float(os.environ.get("KELOJS_DESKTOP_TIMEOUT", "20"))
 STOP_TIMEOUT = 5.0
 
 # Variables that would let a program inside the desktop reach the caller's own session.
-_OUTSIDE_VARS = ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR",
+_OUTSIDE_VARS = ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                 "DBUS_SYSTEM_BUS_ADDRESS", "XDG_RUNTIME_DIR",
                  "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
                  "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "SESSION_MANAGER")
 
@@ -121,6 +144,7 @@ class Desktop:
             self._make_dirs()
             self._start_x_server()
             self._start_session_bus()
+            self._start_system_bus()
             self._start_window_manager()
         except BaseException:
             self.stop()
@@ -253,6 +277,19 @@ class Desktop:
             "dbus-daemon", "--session", "--nofork", "--nopidfile", "--nosyslog",
             "--address=" + address, "--print-address=%d" % fd])
         self.env["DBUS_SESSION_BUS_ADDRESS"] = printed or address
+
+    def _start_system_bus(self):
+        """A private bus standing in for the system bus: the fakes of system services (UPower,
+        logind, ...) own their names there, and programs find it through
+        DBUS_SYSTEM_BUS_ADDRESS."""
+        address = "unix:path=" + self._path("runtime", "system_bus")
+        conf = self._path("system-bus.conf")
+        with open(conf, "w") as f:
+            f.write(_SYSTEM_BUS_CONF.format(address=address))
+        printed = self._spawn_until_ready("system-bus", lambda fd: [
+            "dbus-daemon", "--config-file=" + conf, "--nofork", "--nopidfile", "--nosyslog",
+            "--print-address=%d" % fd])
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = printed or address
 
     def _start_window_manager(self):
         proc = self._spawn("openbox", ["openbox", "--sm-disable"])

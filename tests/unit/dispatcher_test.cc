@@ -108,6 +108,15 @@ TEST_F(DispatcherTest, UnbuiltRowsAndBlockLinesDoNotReachLaterVerbs) {
           .empty());
 }
 
+TEST_F(DispatcherTest, FamiliesOfTheirOwnGetTheLineAndTheVerbEnd) {
+  Handlers h = logging_handlers();
+  h.add(Verb::Notify, [](std::string_view line, size_t after) {
+    handled().push_back("notify|" + std::string(line.substr(after)));
+  });
+  Dispatcher d(h);
+  EXPECT_EQ(run(d, {"NOTIFY 1 x", "NOTIFYX", "SOUND 2"}), (Lines{"notify|1 x"}));
+}
+
 TEST_F(DispatcherTest, BlockFraming) {
   Dispatcher d(logging_handlers());
   d.decode("SUB outside");

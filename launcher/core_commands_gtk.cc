@@ -1,20 +1,14 @@
+// The launcher's own commands: TITLE, SIZE, RELOAD and QUIT.
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include "bridge/bridge_gtk.h"
 #include "launcher/app_state.h"
+#include "launcher/core_commands.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/main_loop.h"
 #include "platform/window_gtk.h"
-#include "system/get_gtk.h"
-#include "windows/chrome_gtk.h"
-#include "windows/pointer_moves_gtk.h"
-#include "windows/nav_gtk.h"
 #include "windows/registry.h"
-#include "windows/winctrl.h"
-#include "windows/winop_gtk.h"
-#include "wire/handlers_core.h"
 
 void do_title(webview_t w, std::unique_ptr<std::string> title) {
   if (w) webview_set_title(w, title->c_str());
@@ -53,29 +47,4 @@ void do_reload(webview_t w, std::unique_ptr<NoArgs>) {
 
 void do_terminate(webview_t, std::unique_ptr<NoArgs>) {
   kelo_main_loop_quit();
-}
-
-const Handlers& launcher_handlers() {
-  static const Handlers handlers = [] {
-    Handlers h;
-    h.reply = do_reply;
-    h.eval_win = do_eval_win;
-    h.title = do_title;
-    h.title_win = do_title_win;
-    h.size = do_size;
-    h.winopen = do_winopen;
-    h.winclose = do_winclose;
-    h.winop = do_winop;
-    h.dragwin = do_dragwin;
-    h.resizewin = do_resizewin;
-    h.winctrl = do_winctrl;
-    h.chrome = do_chrome;
-    h.get = do_get;
-    h.navr = do_navr;
-    h.popupr = do_popupr;
-    h.reload = do_reload;
-    h.terminate = do_terminate;
-    return h;
-  }();
-  return handlers;
 }

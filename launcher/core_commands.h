@@ -13,5 +13,5 @@ void do_reload(webview_t w, std::unique_ptr<NoArgs> req);
 // Stops the main event loop; the process then cleans up and exits with status 0.
 void do_terminate(webview_t w, std::unique_ptr<NoArgs> req);
 
-// The handler table of the launcher.
+// The command table of the launcher.
 const Handlers& launcher_handlers();
