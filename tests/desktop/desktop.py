@@ -92,7 +92,8 @@ STOP_TIMEOUT = 5.0
 _OUTSIDE_VARS = ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
                  "DBUS_SYSTEM_BUS_ADDRESS", "XDG_RUNTIME_DIR",
                  "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
-                 "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "SESSION_MANAGER")
+                 "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP", "SESSION_MANAGER",
+                 "PULSE_SERVER")
 
 _PR_SET_PDEATHSIG = 1
 
@@ -145,6 +146,7 @@ class Desktop:
             self._start_x_server()
             self._start_session_bus()
             self._start_system_bus()
+            self._start_sound_server()
             self._start_window_manager()
         except BaseException:
             self.stop()
@@ -290,6 +292,33 @@ class Desktop:
             "dbus-daemon", "--config-file=" + conf, "--nofork", "--nopidfile", "--nosyslog",
             "--print-address=%d" % fd])
         self.env["DBUS_SYSTEM_BUS_ADDRESS"] = printed or address
+
+    def _start_sound_server(self):
+        """PulseAudio with one null sink, "kelotest", as the default sink and source: programs
+        of the desktop play into it and its monitor records what they play."""
+        script = self._path("pulse.pa")
+        with open(script, "w") as f:
+            f.write("load-module module-native-protocol-unix auth-anonymous=1\n"
+                    "load-module module-null-sink sink_name=kelotest rate=48000 "
+                    "sink_properties=device.description=TestSink\n"
+                    "set-default-sink kelotest\n"
+                    "set-default-source kelotest.monitor\n")
+        proc = self._spawn("pulseaudio", [
+            "pulseaudio", "-n", "-F", script, "--daemonize=no", "--exit-idle-time=-1",
+            "--use-pid-file=no", "--log-target=stderr", "--disable-shm=yes"])
+        socket_path = self._path("runtime", "pulse", "native")
+
+        def ready():
+            if proc.poll() is not None:
+                raise DesktopError("pulseaudio exited (status %s)%s"
+                                   % (proc.returncode, self._log_tail("pulseaudio")))
+            if not os.path.exists(socket_path):
+                return False
+            return subprocess.run(["pactl", "info"], env=self.child_env(),
+                                  stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL).returncode == 0
+        poll_until(ready, START_TIMEOUT, "pulseaudio to answer")
+        self.env["PULSE_SERVER"] = "unix:" + socket_path
 
     def _start_window_manager(self):
         proc = self._spawn("openbox", ["openbox", "--sm-disable"])
