@@ -57,9 +57,7 @@ const char* level_name(int level) {
 std::string window_record_json(const WindowFacts& w) {
   const ChromeFacts& c = w.chrome;
   std::string vibrancy = w.is_main && !c.vibrancy.empty() ? json_escape(c.vibrancy) : "null";
-  char buf[1024];
-  std::snprintf(
-      buf, sizeof buf,
+  std::string out = strprintf(
       "{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,\"outer\":{\"width\":%d,\"height\":%d},"
       "\"fullscreen\":%s,\"minimized\":%s,\"visible\":%s,\"focused\":%s,\"alwaysOnTop\":%s,"
       "\"resizable\":%s,\"clickThrough\":%s,\"level\":\"%s\",\"allSpaces\":%s,"
@@ -74,7 +72,7 @@ std::string window_record_json(const WindowFacts& w) {
       traffic_pos_json(c.traffic_pos).c_str(), b(c.transparent), vibrancy.c_str(), b(c.square),
       b(c.first_mouse), static_cast<int>(w.screen.frame.width),
       static_cast<int>(w.screen.frame.height), w.screen.scale);
-  return std::string(buf) + "," + window_screen_fields(w.screen, w.frame, w.content) + "}";
+  return out + "," + window_screen_fields(w.screen, w.frame, w.content) + "}";
 }
 
 int screen_at_point(const std::vector<ScreenInfo>& screens, double x, double y) {
@@ -95,12 +93,10 @@ std::string mouse_record_json(double x, double y, const std::optional<Rect>& con
     window = w;
   }
   const Rect& f = screen.frame;
-  char buf[512];
-  std::snprintf(buf, sizeof buf,
-                "{\"x\":%d,\"y\":%d,\"window\":%s,\"screen\":{\"id\":%ld,\"x\":%d,\"y\":%d,"
-                "\"width\":%d,\"height\":%d,\"scale\":%.2f}}",
-                static_cast<int>(x), static_cast<int>(y), window.c_str(),
-                static_cast<long>(screen.id), static_cast<int>(f.x), static_cast<int>(f.y),
-                static_cast<int>(f.width), static_cast<int>(f.height), screen.scale);
-  return buf;
+  return strprintf(
+      "{\"x\":%d,\"y\":%d,\"window\":%s,\"screen\":{\"id\":%ld,\"x\":%d,\"y\":%d,"
+      "\"width\":%d,\"height\":%d,\"scale\":%.2f}}",
+      static_cast<int>(x), static_cast<int>(y), window.c_str(), static_cast<long>(screen.id),
+      static_cast<int>(f.x), static_cast<int>(f.y), static_cast<int>(f.width),
+      static_cast<int>(f.height), screen.scale);
 }

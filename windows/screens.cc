@@ -44,9 +44,7 @@ std::string screen_json(const ScreenInfo& s) {
   const Rect& f = s.frame;
   const Rect& v = s.visible;
   double k = s.scale;
-  char buf[768];
-  std::snprintf(
-      buf, sizeof buf,
+  return strprintf(
       "{\"id\":%ld,\"uid\":%s,\"name\":%s,\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d,"
       "\"visible\":{\"x\":%d,\"y\":%d,\"width\":%d,\"height\":%d},\"scale\":%.2f,\"primary\":%s,"
       "\"internal\":%s,\"pixels\":{\"width\":%ld,\"height\":%ld,\"visible\":{\"x\":%ld,\"y\":%ld,"
@@ -58,7 +56,6 @@ std::string screen_json(const ScreenInfo& s) {
       s.internal ? "true" : "false", round_half_away(f.width * k), round_half_away(f.height * k),
       round_half_away((v.x - f.x) * k), round_half_away((v.y - f.y) * k),
       round_half_away(v.width * k), round_half_away(v.height * k));
-  return buf;
 }
 
 std::string window_screen_fields(const ScreenInfo& screen, const Rect& frame, const Rect& content) {

@@ -1,5 +1,7 @@
 #include "wire/text.h"
 
+#include <cstdarg>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -157,5 +159,18 @@ std::string percent_decode(std::string_view text) {
       out.push_back(text[i]);
     }
   }
+  return out;
+}
+
+std::string strprintf(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  va_list again;
+  va_copy(again, args);
+  int n = std::vsnprintf(nullptr, 0, fmt, args);
+  va_end(args);
+  std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, fmt, again);
+  va_end(again);
   return out;
 }

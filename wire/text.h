@@ -11,6 +11,9 @@ std::string json_escape(std::string_view text);
 // Appends json_escape(text) to out.
 void json_escape_to(std::string& out, std::string_view text);
 
+// printf into a string as long as the text needs.
+std::string strprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
 // A JSON array of strings, comma separated, no blanks: ["a","b"].
 std::string json_string_array(const std::vector<std::string>& items);
 

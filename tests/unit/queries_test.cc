@@ -60,6 +60,15 @@ TEST(Queries, WindowRecord) {
   std::string other = window_record_json(w);
   EXPECT_NE(other.find(R"("windowControlsPos":null,"transparent":true,"vibrancy":null)"),
             std::string::npos);
+
+  // Long names are never cut short.
+  w.is_main = true;
+  w.chrome.vibrancy = std::string(3000, 'v');
+  w.screen.name = std::string(3000, 'n');
+  std::string long_record = window_record_json(w);
+  EXPECT_NE(long_record.find(w.chrome.vibrancy + "\","), std::string::npos);
+  EXPECT_EQ(long_record.back(), '}');
+  EXPECT_NE(screens_json({w.screen}).find(w.screen.name + "\","), std::string::npos);
 }
 
 TEST(Queries, LevelNames) {
