@@ -15,10 +15,10 @@ bool all_digits(std::string_view s) {
 
 std::string kelo_shim_js(std::string_view win_id) {
   std::string js =
-      "(function(){if(window.__keloShim)return;window.__keloShim=true;window.__KELO_WIN='";
-  js.append(win_id);
+      "(function(){if(window.__keloShim)return;window.__keloShim=true;window.__KELO_WIN=";
+  json_escape_to(js, win_id);  // a JSON string is a JavaScript string literal too
   js.append(
-      "';var n=0,pending={};"
+      ";var n=0,pending={};"
       "window.__invoke=function(payload){return new Promise(function(resolve,reject){"
       "var s=++n;pending[s]={resolve:resolve,reject:reject};"
       "window.webkit.messageHandlers.kelo.postMessage(String(s)+':'+String(payload));});};"

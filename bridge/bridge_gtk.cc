@@ -2,6 +2,8 @@
 
 #include <webkit2/webkit2.h>
 
+#include <cstdio>
+
 #include "bridge/bridge.h"
 #include "bridge/client_js.h"
 #include "launcher/app_state.h"
@@ -48,8 +50,15 @@ void evaluate(WebKitWebView* view, const std::string& script) {
 }  // namespace
 
 void kelo_bridge_init(const std::string& exe_dir) {
+  std::string folder = exe_dir + "/webext";
+  if (!g_file_test((folder + "/libkelojs_webext.so").c_str(), G_FILE_TEST_IS_REGULAR)) {
+    std::fprintf(stderr,
+                 "launcher: the web process extension is missing from %s: pages cannot reach "
+                 "the backend\n",
+                 folder.c_str());
+  }
   WebKitWebContext* context = webkit_web_context_get_default();
-  webkit_web_context_set_web_extensions_directory(context, (exe_dir + "/webext").c_str());
+  webkit_web_context_set_web_extensions_directory(context, folder.c_str());
   // The extension keeps local pages inside their read-access root.
   webkit_web_context_set_web_extensions_initialization_user_data(
       context, g_variant_new_string(g_settings.read_access.c_str()));

@@ -291,6 +291,11 @@ GtkWindow* add_secondary_window(const std::string& id, WebKitWebView* view,
 }
 
 void do_winopen(webview_t w, std::unique_ptr<WinOpenReq> req) {
+  if (!window_id_nameable(req->id)) {
+    std::fprintf(stderr, "kelojs: WINOPEN refused: the window id \"%s\" holds a blank or a colon\n",
+                 req->id.c_str());
+    return;
+  }
   if (req->id.empty() || req->id == "main" || g_windows.count(req->id)) {
     if (GtkWindow* existing = window_for_id(w, req->id)) bring_forward(existing);
     return;

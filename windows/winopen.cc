@@ -35,3 +35,7 @@ bool has_chrome(const WinOpenReq& req) {
   }
   return false;
 }
+
+bool window_id_nameable(std::string_view id) {
+  return id.find_first_of(" :") == std::string_view::npos;
+}

@@ -24,5 +24,9 @@ struct WinOpenReq {
 // The tab-separated fields after "WINOPEN "; missing trailing fields keep their defaults.
 WinOpenReq parse_winopen(std::string_view fields);
 
+// Whether a window id can be named on the wire: call ids put it before a colon and commands
+// end it at a blank, so it may hold neither.
+bool window_id_nameable(std::string_view id);
+
 // True when any chrome field is set.
 bool has_chrome(const WinOpenReq& req);

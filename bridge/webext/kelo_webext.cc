@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <webkit2/webkit-web-extension.h>
 
+#include <cstdio>
 #include <string>
 
 #include "launcher/read_access.h"
@@ -15,10 +16,45 @@ namespace {
 // A world of our own: page scripts cannot reach or redefine anything in it.
 WebKitScriptWorld* g_probe_world = nullptr;
 
+// Each document a frame holds gets the next number, counted on the frame; a function made for
+// one document knows its number and refuses to speak once the frame holds another.
+constexpr char kDocumentKey[] = "kelo-document";
+
+guint64 document_of(WebKitFrame* frame) {
+  auto* n = static_cast<guint64*>(g_object_get_data(G_OBJECT(frame), kDocumentKey));
+  return n ? *n : 0;
+}
+
+guint64 next_document(WebKitFrame* frame) {
+  guint64 n = document_of(frame) + 1;
+  g_object_set_data_full(G_OBJECT(frame), kDocumentKey, g_memdup2(&n, sizeof n), g_free);
+  return n;
+}
+
+// The document's origin as the engine sees it, read in our own world so that nothing the
+// page redefined takes part.
+std::string document_origin(WebKitFrame* frame) {
+  std::string origin = "null";
+  JSCContext* ctx = webkit_frame_get_js_context_for_script_world(frame, g_probe_world);
+  if (!ctx) return origin;
+  JSCValue* v = jsc_context_evaluate(ctx, "self.origin", -1);
+  if (v && jsc_value_is_string(v)) {
+    char* s = jsc_value_to_string(v);
+    if (s && *s) origin = s;
+    g_free(s);
+  }
+  if (v) g_object_unref(v);
+  g_object_unref(ctx);
+  return origin;
+}
+
+// What a postMessage function is bound to: the frame, the document it was made for and that
+// document's origin, all fixed when the document's window object was made.
 struct FrameBinding {
   WebKitWebPage* page = nullptr;  // weak
   WebKitFrame* frame = nullptr;   // weak
-  std::string origin;             // the document's origin, read on first use
+  guint64 document = 0;
+  std::string origin;
 };
 
 void binding_free(gpointer data) {
@@ -30,32 +66,25 @@ void binding_free(gpointer data) {
   delete b;
 }
 
-const std::string& frame_origin(FrameBinding* b) {
-  if (!b->origin.empty()) return b->origin;
-  b->origin = "null";
-  JSCContext* ctx = webkit_frame_get_js_context_for_script_world(b->frame, g_probe_world);
-  if (!ctx) return b->origin;
-  JSCValue* v = jsc_context_evaluate(ctx, "self.origin", -1);
-  if (v && jsc_value_is_string(v)) {
-    char* s = jsc_value_to_string(v);
-    if (s && *s) b->origin = s;
-    g_free(s);
-  }
-  if (v) g_object_unref(v);
-  g_object_unref(ctx);
-  return b->origin;
-}
-
 void post_message(JSCValue* body, gpointer data) {
   auto* b = static_cast<FrameBinding*>(data);
-  if (!b->page || !b->frame || !body || !jsc_value_is_string(body)) return;
+  if (!b->page || !b->frame || document_of(b->frame) != b->document) {
+    // A function kept from a document that is gone would speak for whatever the frame holds
+    // now.
+    std::fputs(
+        "launcher: dropped a page call made through the bridge of a document that is "
+        "gone\n",
+        stderr);
+    return;
+  }
+  if (!body || !jsc_value_is_string(body)) return;
   // As bytes, so a NUL inside the text travels too.
   GBytes* text = jsc_value_to_string_as_bytes(body);
   if (!text) return;
   gboolean subframe = !webkit_frame_is_main_frame(b->frame);
   GVariant* bytes = g_variant_new_from_bytes(G_VARIANT_TYPE_BYTESTRING, text, TRUE);
   g_bytes_unref(text);
-  GVariant* params = g_variant_new("(@aybs)", bytes, subframe, frame_origin(b).c_str());
+  GVariant* params = g_variant_new("(@aybs)", bytes, subframe, b->origin.c_str());
   WebKitUserMessage* msg = webkit_user_message_new("kelo.call", params);
   webkit_web_page_send_message_to_view(b->page, msg, nullptr, nullptr, nullptr);
 }
@@ -79,6 +108,8 @@ void window_object_cleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame*
   auto* b = new FrameBinding;
   b->page = page;
   b->frame = frame;
+  b->document = next_document(frame);
+  b->origin = document_origin(frame);
   g_object_add_weak_pointer(G_OBJECT(page), reinterpret_cast<gpointer*>(&b->page));
   g_object_add_weak_pointer(G_OBJECT(frame), reinterpret_cast<gpointer*>(&b->frame));
   JSCValue* fn = jsc_value_new_function(ctx, "postMessage", G_CALLBACK(post_message), b,

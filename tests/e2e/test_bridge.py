@@ -510,6 +510,56 @@ document.getElementById('blank').contentWindow.webkit.messageHandlers.kelo.postM
     assert {c.payload: c.origin for c in bridge.calls() if c.subframe} == expected
 
 
+# A frame's function kept across the frame's navigation, the opener's function kept by a popup
+# across the opener's navigation, and the page's own function kept across pushState.
+KEPT_MAIN = """<iframe id="f" src="/still.html"></iframe>
+<script>
+var mine = window.webkit.messageHandlers.kelo.postMessage, kept;
+history.pushState(null, '', '/moved.html');
+mine('62:same document');
+var f = document.getElementById('f');
+f.onload = function () {
+  if (kept) { kept('61:after the frame left'); report('frame-left', 1); return; }
+  kept = f.contentWindow.webkit.messageHandlers.kelo.postMessage;
+  kept('60:before');
+  f.src = %(landing)s;
+};
+function openPopup() { window.open('/popup.html'); }
+</script>"""
+
+KEPT_POPUP = """<script>
+var kept = opener.webkit.messageHandlers.kelo.postMessage;
+kept('70:opener here');
+opener.location = %(landing)s;
+var timer = setInterval(function () {
+  try { opener.document; return; } catch (e) {}
+  clearInterval(timer);
+  kept('71:after the opener left');
+  report('opener-left', 1);
+}, 20);
+</script>"""
+
+
+def test_functions_kept_from_a_document_that_is_gone_are_refused(app, site):
+    a, b = site(), site()
+    landing = js(b.url("/landing.html"))
+    b.pages["/landing.html"] = "<!doctype html><title>landing</title>"
+    a.pages["/still.html"] = "<!doctype html><title>frame</title>"
+    a.pages["/main.html"] = html(KEPT_MAIN % {"landing": landing})
+    a.pages["/popup.html"] = html(KEPT_POPUP % {"landing": landing})
+    bridge = app(a.url("/main.html"), env={"KELOJS_POPUPS": "window"})
+
+    _, mark = bridge.wait_report("frame-left", timeout=WINDOW)
+    bridge.send("EVAL openPopup()")
+    _, end = bridge.wait_report("opener-left", mark, timeout=WINDOW)
+    kept = [(c.id, c.payload, c.origin) for c in bridge.calls(0, end)
+            if c.number in ("60", "61", "62", "70", "71")]
+    assert sorted(kept) == [("main:62", "same document", a.origin),
+                            ("main:70", "opener here", a.origin),
+                            ("main:s60", "before", a.origin)]
+    assert bridge.run.messages.count("launcher: dropped a page call") == 2
+
+
 # ---- answers without a page, scripts from the backend ----------------------------------------
 
 def test_ret_with_a_q_id_writes_the_answer_back_as_got(app, tmp):

@@ -1,6 +1,7 @@
 """Start-up of a development run: arguments, the display check and the backend connection."""
 
 import os
+import shutil
 import socket
 
 import pytest
@@ -108,3 +109,14 @@ def test_a_local_page_that_cannot_be_read_ends_the_run(launch, backend, tmp):
     run = launch(missing, b.path)
     assert run.wait_exit(WINDOW) == 1
     assert run.messages == "launcher: cannot read %s\n" % missing
+
+
+def test_a_launcher_without_its_web_process_extension_says_where_it_looked(launch, backend, page,
+                                                                          launcher_bin, tmp):
+    lone = os.path.join(tmp, "kelojs-launcher")
+    shutil.copy2(launcher_bin, lone)
+    b = backend()
+    run = launch(page, b.path, exe=lone)
+    b.wait_connected(WINDOW, run)
+    assert run.messages == ("launcher: the web process extension is missing from %s/webext: "
+                            "pages cannot reach the backend\n" % tmp)

@@ -258,10 +258,20 @@ def test_winopen_of_an_open_id_or_of_the_main_window_opens_nothing(app, x11, pro
 
     assert probe.requests() == []
     assert a.window_ids() == {a.win.id, side.id, later.id}
+
     assert (x11.title(side), x11.title(a.win)) == ("Side", main_title)
     assert x11.geometry(side)[2:] == (600, 400)
     assert [c for c in a.calls(start=n) if c.method == "client.capabilities"
             and c.win != "later"] == []
+
+    # Ids the wire could not name are refused; quotes and backslashes are fine.
+    n = len(a.backend.lines)
+    a.send(winopen("b x", probe.url), winopen("c:1", probe.url),
+           winopen("q'x\\", a.page("quoted")))
+    a.loaded("q'x\\", n)
+    a.sync()
+    assert probe.requests() == []
+    assert a.run.messages.count("WINOPEN refused") == 2
 
 
 # ---- parents and children ----------------------------------------------------------------------

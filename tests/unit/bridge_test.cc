@@ -51,6 +51,7 @@ TEST(ResolveScript, PassesTheJsonAsAStringLiteral) {
 
 TEST(Bootstrap, NamesItsWindowAndGuardsAgainstASecondRun) {
   std::string js = kelo_shim_js("side");
-  EXPECT_NE(js.find("window.__KELO_WIN='side'"), std::string::npos);
+  EXPECT_NE(js.find("window.__KELO_WIN=\"side\";"), std::string::npos);
+  EXPECT_NE(kelo_shim_js("q'x\\\"").find(R"(window.__KELO_WIN="q'x\\\"";)"), std::string::npos);
   EXPECT_EQ(js.rfind("(function(){if(window.__keloShim)return;", 0), 0u);
 }
