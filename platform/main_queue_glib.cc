@@ -1,5 +1,6 @@
 // Wire handlers reach the main thread through one FIFO drained by one GLib source, so they run
-// in wire order.
+// in wire order. The drain may re-enter: a handler that waits in a nested main loop (which no
+// handler of the launcher should do) does not stop the handlers of later lines.
 #include <glib.h>
 
 #include <deque>
@@ -9,6 +10,9 @@
 #include "wire/main_queue.h"
 
 namespace {
+
+GMainLoop* g_loop = nullptr;
+bool g_stopping = false;
 
 class GlibMainQueue final : public MainQueue {
  public:
@@ -21,6 +25,7 @@ class GlibMainQueue final : public MainQueue {
       // inside the code that queued it.
       GSource* source = g_idle_source_new();
       g_source_set_priority(source, G_PRIORITY_DEFAULT);
+      g_source_set_can_recurse(source, TRUE);
       g_source_set_callback(source, &GlibMainQueue::drain, this, nullptr);
       g_source_attach(source, nullptr);
       g_source_unref(source);
@@ -32,6 +37,8 @@ class GlibMainQueue final : public MainQueue {
     auto* self = static_cast<GlibMainQueue*>(self_ptr);
     // A bounded batch per turn keeps the loop responsive under a flood of lines.
     for (int i = 0; i < 256; ++i) {
+      // Once the loop is told to stop, nothing queued after the stop runs.
+      if (g_stopping) return G_SOURCE_REMOVE;
       TaskPtr task;
       {
         std::lock_guard<std::mutex> lock(self->mutex_);
@@ -52,8 +59,6 @@ class GlibMainQueue final : public MainQueue {
   bool scheduled_ = false;
 };
 
-GMainLoop* g_loop = nullptr;
-
 }  // namespace
 
 void kelo_main_queue_install() {
@@ -62,11 +67,13 @@ void kelo_main_queue_install() {
 }
 
 void kelo_main_loop_run() {
-  g_loop = g_main_loop_new(nullptr, FALSE);
+  g_stopping = false;
+  if (!g_loop) g_loop = g_main_loop_new(nullptr, FALSE);
   g_main_loop_run(g_loop);
 }
 
 void kelo_main_loop_quit() {
+  g_stopping = true;
   if (g_loop) g_main_loop_quit(g_loop);
 }
 
