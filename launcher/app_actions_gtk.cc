@@ -10,6 +10,7 @@
 #include "launcher/plist_source.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
+#include "windows/registry.h"
 #include "wire/link.h"
 
 namespace {
@@ -83,8 +84,7 @@ void kelo_open_inspector(WebKitWebView* view) {
 }
 
 void kelo_show_dev_tools() {
-  // Secondary windows join when the window registry exists; the main window is the fallback.
-  kelo_open_inspector(webview_web_view(g_w));
+  kelo_open_inspector(webview_for_id(g_w, key_window_id()));
 }
 
 void show_arch_unsupported_alert() {

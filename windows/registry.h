@@ -34,6 +34,9 @@ std::string winid_for_gtk_window(GtkWindow* window);
 // The registry id of a web view; "main" for every other web view.
 std::string kelo_winid_for_webview(WebKitWebView* view);
 
+// The id of the window that has the keyboard focus; "main" when no window of the app has it.
+std::string key_window_id();
+
 bool is_panel(GtkWindow* window);
 void panel_front(GtkWindow* window);
 // Marks a window as a panel: a utility window that does not take focus when it is shown.

@@ -232,6 +232,13 @@ std::string kelo_winid_for_webview(WebKitWebView* view) {
   return "main";
 }
 
+std::string key_window_id() {
+  for (auto& [id, e] : g_windows) {
+    if (e.window && gtk_window_is_active(e.window.get())) return id;
+  }
+  return "main";
+}
+
 bool is_panel(GtkWindow* window) {
   return window && g_object_get_data(G_OBJECT(window), kPanelKey) != nullptr;
 }
