@@ -57,9 +57,14 @@ void kelo_center_window(GtkWindow* window) {
     center_mapped(window);
     return;
   }
+  kelo_cancel_pending_center(window);
   gtk_window_set_position(window, GTK_WIN_POS_CENTER);
-  g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(center_on_map), nullptr);
   g_signal_connect(window, "map-event", G_CALLBACK(center_on_map), nullptr);
+}
+
+void kelo_cancel_pending_center(GtkWindow* window) {
+  g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(center_on_map), nullptr);
+  gtk_window_set_position(window, GTK_WIN_POS_NONE);
 }
 
 bool kelo_pointer(double& x, double& y) {

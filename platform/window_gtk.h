@@ -7,6 +7,8 @@ typedef struct _GtkWindow GtkWindow;
 // unmapped window is placed near the centre now and centred exactly once it is mapped, when
 // the window manager's frame is known.
 void kelo_center_window(GtkWindow* window);
+// Forgets a centring still waiting for the window's first show: an explicit placement wins.
+void kelo_cancel_pending_center(GtkWindow* window);
 
 // Limits a content size to the work area of the window's monitor (the primary one before the
 // window is shown): the display server cannot hold larger windows, and the engine stalls

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "launcher/webview.h"
+#include "platform/window_gtk.h"
 #include "windows/registry.h"
 #include "windows/winstate.h"
 #include "wire/link.h"
@@ -165,9 +166,25 @@ int monitor_number(uint32_t display_id) {
   return -1;
 }
 
+namespace {
+
+// A window that is not on screen has no frame yet: the geometry it asks the window manager for
+// when it is shown (its requested position and size, decorations not known).
+Rect requested_geometry(GtkWindow* window) {
+  int x, y, width, height, ox, oy;
+  gtk_window_get_position(window, &x, &y);
+  gtk_window_get_size(window, &width, &height);
+  wire_origin(ox, oy);
+  return Rect{double(x - ox), double(y - oy), double(width), double(height)};
+}
+
+}  // namespace
+
 Rect window_frame(GtkWindow* window) {
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
-  if (!gdk_window) return {};
+  if (!gdk_window || !gtk_widget_get_mapped(GTK_WIDGET(window))) {
+    return requested_geometry(window);
+  }
   GdkRectangle r;
   gdk_window_get_frame_extents(gdk_window, &r);
   int ox, oy;
@@ -176,6 +193,7 @@ Rect window_frame(GtkWindow* window) {
 }
 
 void move_to_wire_point(GtkWindow* window, int x, int y) {
+  kelo_cancel_pending_center(window);
   int ox, oy;
   wire_origin(ox, oy);
   gtk_window_move(window, x + ox, y + oy);
@@ -183,7 +201,9 @@ void move_to_wire_point(GtkWindow* window, int x, int y) {
 
 Rect window_content(GtkWindow* window) {
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
-  if (!gdk_window) return {};
+  if (!gdk_window || !gtk_widget_get_mapped(GTK_WIDGET(window))) {
+    return requested_geometry(window);
+  }
   int x, y, ox, oy;
   gdk_window_get_origin(gdk_window, &x, &y);
   wire_origin(ox, oy);
