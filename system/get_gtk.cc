@@ -8,6 +8,7 @@
 
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
+#include "platform/x11_props.h"
 #include "system/queries.h"
 #include "windows/chrome_gtk.h"
 #include "windows/registry.h"
@@ -37,7 +38,9 @@ std::string window_info(webview_t w, const std::string& id) {
   f.level = window_level(window);
   f.resizable = gtk_window_get_resizable(window);
   f.click_through = window_click_through(window);
-  f.all_spaces = state & GDK_WINDOW_STATE_STICKY;
+  // What the window manager applied: openbox puts the window on every desktop without
+  // telling GDK it is sticky.
+  f.all_spaces = (state & GDK_WINDOW_STATE_STICKY) || kelo_on_all_desktops(window);
   f.chrome = window_chrome_facts(window, webview_for_id(w, id));
   f.is_main = window == webview_window(w);
   int i = screen_of_window(screens, window);

@@ -9,28 +9,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/x11_props.h"
 #include "windows/screens_gtk.h"
 #include "windows/winctrl.h"
 #include "wire/link.h"
 
 namespace {
-
-// A property of 32-bit items (longs in Xlib's representation).
-std::vector<unsigned long> long_property(Display* dpy, Window win, const char* name, Atom type) {
-  std::vector<unsigned long> values;
-  Atom actual;
-  int format;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(dpy, win, XInternAtom(dpy, name, False), 0, 4096, False, type, &actual,
-                         &format, &count, &after, &data) == Success &&
-      data && format == 32) {
-    auto* items = reinterpret_cast<unsigned long*>(data);
-    values.assign(items, items + count);
-  }
-  if (data) XFree(data);
-  return values;
-}
 
 bool has_xtest(Display* dpy) {
   int opcode, event, error;
@@ -38,16 +22,16 @@ bool has_xtest(Display* dpy) {
 }
 
 bool owned_by(Display* dpy, Window win, long pid) {
-  auto pids = long_property(dpy, win, "_NET_WM_PID", XA_CARDINAL);
+  auto pids = x11_long_property(dpy, win, "_NET_WM_PID", XA_CARDINAL);
   return !pids.empty() && static_cast<long>(pids[0]) == pid;
 }
 
 // The application's main window: its active window, else its first managed window.
 Window main_window_of(Display* dpy, long pid) {
   Window root = DefaultRootWindow(dpy);
-  auto active = long_property(dpy, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  auto active = x11_long_property(dpy, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
   if (!active.empty() && active[0] && owned_by(dpy, active[0], pid)) return active[0];
-  for (unsigned long win : long_property(dpy, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
+  for (unsigned long win : x11_long_property(dpy, root, "_NET_CLIENT_LIST", XA_WINDOW)) {
     if (owned_by(dpy, win, pid)) return win;
   }
   return None;
@@ -55,14 +39,14 @@ Window main_window_of(Display* dpy, long pid) {
 
 bool wm_supports(Display* dpy, const char* name) {
   Atom wanted = XInternAtom(dpy, name, False);
-  auto supported = long_property(dpy, DefaultRootWindow(dpy), "_NET_SUPPORTED", XA_ATOM);
+  auto supported = x11_long_property(dpy, DefaultRootWindow(dpy), "_NET_SUPPORTED", XA_ATOM);
   return std::find(supported.begin(), supported.end(), wanted) != supported.end();
 }
 
 // Places the frame's top-left corner at (x, y) in root coordinates and gives the frame the
 // size width x height; false on an X error.
 bool move_resize(Display* dpy, Window win, int x, int y, int width, int height) {
-  auto extents = long_property(dpy, win, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+  auto extents = x11_long_property(dpy, win, "_NET_FRAME_EXTENTS", XA_CARDINAL);
   int dw = 0, dh = 0;
   if (extents.size() == 4) {
     dw = static_cast<int>(extents[0] + extents[1]);
