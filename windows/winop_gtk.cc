@@ -2,7 +2,9 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "launcher/app_state.h"
 #include "launcher/startup.h"
@@ -38,6 +40,7 @@ constexpr char kClickThrough[] = "kelo-click-through";
 constexpr char kLevel[] = "kelo-level";
 constexpr char kFsScreenWait[] = "kelo-fsscreen-wait";
 constexpr char kMinSize[] = "kelo-min-size";
+constexpr char kFsEnter[] = "kelo-fullscreen-enter";
 
 void set_level(GtkWindow* window, int level) {
   g_object_set_data(G_OBJECT(window), kLevel, GINT_TO_POINTER(level));
@@ -107,6 +110,60 @@ void move_to_screen(GtkWindow* window, const std::string& arg) {
 
 void fullscreen_on_screen(GtkWindow* window, long display_id);
 
+// Full screen waits for the window to stand centred on its target monitor and then fills the
+// monitor it is on, so that the window manager keeps that place for the window's return from
+// full screen (full screen on a named monitor would first move the window to that monitor's
+// corner). A move the window manager does not confirm within half a second is not waited for
+// any longer.
+struct FsEnter {
+  Rect target;
+  gulong handler = 0;
+  guint timer = 0;
+};
+
+// Takes the pending entry off the window and stops waiting for it.
+std::unique_ptr<FsEnter> take_fullscreen_enter(GtkWindow* window) {
+  std::unique_ptr<FsEnter> fs(
+      static_cast<FsEnter*>(g_object_steal_data(G_OBJECT(window), kFsEnter)));
+  if (!fs) return nullptr;
+  if (g_signal_handler_is_connected(window, fs->handler)) {
+    g_signal_handler_disconnect(window, fs->handler);
+  }
+  if (fs->timer) g_source_remove(fs->timer);
+  return fs;
+}
+
+void enter_fullscreen(GtkWindow* window) {
+  if (take_fullscreen_enter(window)) gtk_window_fullscreen(window);
+}
+
+gboolean on_placed(GtkWidget* widget, GdkEvent*, gpointer data) {
+  const Rect& target = static_cast<FsEnter*>(data)->target;
+  Rect frame = window_frame(GTK_WINDOW(widget));
+  if (std::abs(frame.x - target.x) <= 1 && std::abs(frame.y - target.y) <= 1) {
+    enter_fullscreen(GTK_WINDOW(widget));
+  }
+  return FALSE;
+}
+
+void fullscreen_once_placed(GtkWindow* window, const Rect& target) {
+  take_fullscreen_enter(window);
+  auto* fs = new FsEnter{target};
+  g_object_set_data_full(G_OBJECT(window), kFsEnter, fs,
+                         [](gpointer p) { delete static_cast<FsEnter*>(p); });
+  fs->handler = g_signal_connect(window, "configure-event", G_CALLBACK(on_placed), fs);
+  fs->timer = g_timeout_add_full(
+      G_PRIORITY_DEFAULT, 500,
+      [](gpointer w) -> gboolean {
+        if (auto* fs = static_cast<FsEnter*>(g_object_get_data(G_OBJECT(w), kFsEnter))) {
+          fs->timer = 0;  // this very source ends now
+          enter_fullscreen(GTK_WINDOW(w));
+        }
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(window), g_object_unref);
+}
+
 // Waits for the window to leave full screen, then enters it on the screen it was asked for.
 gboolean on_left_fullscreen(GtkWidget* widget, GdkEventWindowState* event, gpointer data) {
   if ((event->changed_mask & GDK_WINDOW_STATE_FULLSCREEN) &&
@@ -123,6 +180,7 @@ gboolean on_left_fullscreen(GtkWidget* widget, GdkEventWindowState* event, gpoin
 }
 
 void cancel_fsscreen_wait(GtkWindow* window) {
+  take_fullscreen_enter(window);
   gulong handler = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(window), kFsScreenWait));
   if (handler) {
     g_object_set_data(G_OBJECT(window), kFsScreenWait, nullptr);
@@ -155,7 +213,7 @@ void fullscreen_on_screen(GtkWindow* window, long display_id) {
     gtk_window_resize(window, size.width, size.height);
   }
   move_to_wire_point(window, static_cast<int>(placed.x), static_cast<int>(placed.y));
-  gtk_window_fullscreen_on_monitor(window, gtk_window_get_screen(window), monitor);
+  fullscreen_once_placed(window, placed);
 }
 
 // What "show" does for a window: the app comes back first; a panel comes forward without
