@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include <climits>
+#include <cstdio>
 #include <vector>
 
 #include "bridge/bridge_gtk.h"
@@ -101,9 +102,23 @@ void track_moves(GtkWindow* window) {
   g_signal_connect(window, "map-event", G_CALLBACK(on_map), nullptr);
 }
 
-void attach_child(GtkWindow* parent, const std::string& parent_id, KeloWindow& child) {
+std::string parent_of(const std::string& id) {
+  KeloWindow* e = entry(id);
+  if (!e) return "";
+  return e->parent.empty() ? e->detached_parent : e->parent;
+}
+
+// Makes child follow parent, unless that would make two windows follow each other.
+bool attach_child(GtkWindow* parent, const std::string& parent_id, KeloWindow& child) {
+  std::string child_id = winid_for_gtk_window(child.window.get());
+  if (closes_parent_cycle(child_id, parent_id, parent_of)) {
+    std::fprintf(stderr, "kelojs: window %s cannot follow %s, which already follows it\n",
+                 child_id.c_str(), parent_id.c_str());
+    return false;
+  }
   gtk_window_set_transient_for(child.window.get(), parent);
   child.parent = parent_id;
+  return true;
 }
 
 void detach_child(KeloWindow& child) {
@@ -120,7 +135,7 @@ void reattach_child(const std::string& id) {
   GtkWindow* parent = window_for_id(g_w, parent_id);
   if (!parent || parent == child->window.get()) return;
   if (gtk_widget_get_visible(GTK_WIDGET(parent))) {
-    child->parent = parent_id;
+    attach_child(parent, parent_id, *child);
   } else {
     child->detached_parent = parent_id;
   }

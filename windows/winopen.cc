@@ -1,6 +1,7 @@
 #include "windows/winopen.h"
 
 #include <cstdio>
+#include <set>
 
 #include "wire/text.h"
 
@@ -38,4 +39,13 @@ bool has_chrome(const WinOpenReq& req) {
 
 bool window_id_nameable(std::string_view id) {
   return id.find_first_of(" :") == std::string_view::npos;
+}
+
+bool closes_parent_cycle(const std::string& child, const std::string& parent,
+                         const std::function<std::string(const std::string&)>& parent_of) {
+  std::set<std::string> seen;
+  for (std::string id = parent; !id.empty() && seen.insert(id).second; id = parent_of(id)) {
+    if (id == child) return true;
+  }
+  return false;
 }

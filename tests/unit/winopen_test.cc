@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "windows/winop.h"
 #include "windows/winopen.h"
 
@@ -68,4 +70,17 @@ TEST(Winop, CommandTable) {
   EXPECT_EQ(parse_winop("pos 10 20").arg, "10 20");
   EXPECT_EQ(parse_winop("hidewin").kind, WinopKind::HideWin);
   EXPECT_EQ(parse_winop("Hide").kind, WinopKind::Unknown);
+}
+
+TEST(WinOpen, ParentLoopsAreFound) {
+  std::map<std::string, std::string> parents{{"b", "a"}, {"c", "b"}, {"x", "y"}, {"y", "x"}};
+  auto parent_of = [&](const std::string& id) {
+    auto it = parents.find(id);
+    return it == parents.end() ? std::string() : it->second;
+  };
+  EXPECT_TRUE(closes_parent_cycle("a", "c", parent_of));
+  EXPECT_TRUE(closes_parent_cycle("a", "a", parent_of));
+  EXPECT_FALSE(closes_parent_cycle("c", "a", parent_of));
+  EXPECT_FALSE(closes_parent_cycle("d", "main", parent_of));
+  EXPECT_FALSE(closes_parent_cycle("a", "x", parent_of));  // a loop elsewhere ends the walk
 }
