@@ -8,7 +8,9 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "launcher/app_state.h"
 #include "platform/gobj.h"
@@ -28,6 +30,33 @@ constexpr const char* kFailedKey = "kelo-load-failed";
 // The URL of the last navigation that went ahead: the engine does not say whether it was the
 // main frame's, so the main frame's next start takes it.
 constexpr const char* kPendingUrlKey = "kelo-nav-url";
+// The "start" of a main-frame load that the backend is asked about at its response waits for
+// the answer: it is written when the load goes ahead and dropped when it is denied or sent to
+// the desktop. Loads are numbered per view so that a late answer meets only its own load.
+constexpr const char* kHeldStartKey = "kelo-nav-held-start";
+constexpr const char* kLoadNumberKey = "kelo-nav-load";
+
+struct HeldStart {
+  uintptr_t load = 0;
+  std::string url;
+};
+
+uintptr_t current_load(WebKitWebView* view) {
+  return GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(view), kLoadNumberKey));
+}
+
+void write_nav(WebKitWebView* view, const char* kind, const std::string& url,
+               const std::string& error = {});
+
+// Writes the held start when write is true, drops it otherwise. Only the start of `load`
+// (any held start for load 0).
+void release_start(WebKitWebView* view, bool write, uintptr_t load = 0) {
+  auto* held = static_cast<HeldStart*>(g_object_get_data(G_OBJECT(view), kHeldStartKey));
+  if (!held || (load && held->load != load)) return;
+  std::unique_ptr<HeldStart> taken(
+      static_cast<HeldStart*>(g_object_steal_data(G_OBJECT(view), kHeldStartKey)));
+  if (write) write_nav(view, "start", taken->url);
+}
 
 std::string request_uri(WebKitURIRequest* request) {
   const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
@@ -44,8 +73,11 @@ std::string current_uri(WebKitWebView* view) {
 void ask_navigation(WebKitWebView* view, WebKitPolicyDecision* decision, const std::string& url,
                     bool own_scheme, void (*show)(WebKitPolicyDecision*)) {
   auto held = GRef<WebKitPolicyDecision>::retain(decision);
-  std::string id = g_nav_pending.add([held, url, own_scheme, show](int answer) {
+  auto asker = GRef<WebKitWebView>::retain(view);
+  uintptr_t load = current_load(view);
+  std::string id = g_nav_pending.add([held, asker, load, url, own_scheme, show](int answer) {
     NavOutcome outcome = nav_outcome(own_scheme, answer);
+    if (own_scheme) release_start(asker.get(), outcome.allow, load);
     if (outcome.open_external) kelo_open_external(url);
     if (outcome.allow) {
       show(held.get());
@@ -107,7 +139,7 @@ gboolean on_decide_policy(WebKitWebView* view, WebKitPolicyDecision* decision,
 }
 
 void write_nav(WebKitWebView* view, const char* kind, const std::string& url,
-               const std::string& error = {}) {
+               const std::string& error) {
   if (nav_event_wanted(url))
     sock_write_line(nav_event(kelo_winid_for_webview(view), kind, url, error));
 }
@@ -127,10 +159,20 @@ void on_load_changed(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
       // A page's own navigation shows in the view's URL only once it commits; until then the
       // URL it asked for is the one that started.
       GCharPtr pending(static_cast<char*>(g_object_steal_data(G_OBJECT(view), kPendingUrlKey)));
-      write_nav(view, "start", pending ? std::string(pending.get()) : current_uri(view));
+      std::string url = pending ? std::string(pending.get()) : current_uri(view);
+      uintptr_t load = current_load(view) + 1;
+      g_object_set_data(G_OBJECT(view), kLoadNumberKey, GSIZE_TO_POINTER(load));
+      release_start(view, false);  // an earlier load left before the backend had its say
+      if (nav_policy(url, true, kelo_backend_connected()) == NavPolicy::AskAllow) {
+        g_object_set_data_full(G_OBJECT(view), kHeldStartKey, new HeldStart{load, url},
+                               [](gpointer p) { delete static_cast<HeldStart*>(p); });
+      } else {
+        write_nav(view, "start", url);
+      }
       break;
     }
     case WEBKIT_LOAD_COMMITTED:
+      release_start(view, true);  // a load that went ahead without a question
       write_nav(view, "commit", current_uri(view));
       break;
     case WEBKIT_LOAD_FINISHED:
@@ -154,6 +196,9 @@ bool is_noise(const GError* error) {
 gboolean on_load_failed(WebKitWebView* view, WebKitLoadEvent, const char* failing_uri,
                         GError* error, gpointer) {
   g_object_set_data(G_OBJECT(view), kFailedKey, GINT_TO_POINTER(1));
+  // A load stopped by a denied answer never started for the backend; one that failed on its
+  // way did.
+  release_start(view, !is_noise(error));
   if (!is_noise(error)) {
     std::string url = failing_uri && *failing_uri ? failing_uri : current_uri(view);
     write_nav(view, "fail", url, error->message ? error->message : "");
