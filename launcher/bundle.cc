@@ -71,3 +71,26 @@ std::vector<std::string> opened_args(int argc, char** argv) {
 std::string usage_text(const char* argv0) {
   return std::string("usage: ") + argv0 + " <html-file-or-url> <socket-path> [title] [WxH]\n";
 }
+
+std::string app_id_for_bundle(const std::string& bundle_id) {
+  if (bundle_id.empty()) return "";
+  std::string id;
+  size_t elements = 0;
+  size_t start = 0;
+  while (start <= bundle_id.size()) {
+    size_t dot = bundle_id.find('.', start);
+    if (dot == std::string::npos) dot = bundle_id.size();
+    std::string element = bundle_id.substr(start, dot - start);
+    for (char& c : element) {
+      bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                c == '_' || c == '-';
+      if (!ok) c = '_';
+    }
+    if (element.empty() || (element[0] >= '0' && element[0] <= '9')) element.insert(0, "_");
+    if (elements++) id.push_back('.');
+    id += element;
+    start = dot + 1;
+  }
+  if (elements < 2) id.insert(0, "org.kelojs.");
+  return id.size() <= 255 ? id : "";
+}

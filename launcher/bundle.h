@@ -39,3 +39,8 @@ std::vector<std::string> backend_argv(const std::string& exe_path, const std::st
 std::vector<std::string> opened_args(int argc, char** argv);
 
 std::string usage_text(const char* argv0);
+
+// The application id a bundle identifier gives on the session bus: dot-separated elements of
+// letters, digits, "_" and "-", none starting with a digit, at least two of them. Other bytes
+// become "_"; empty when there is no identifier or it is too long to be a bus name.
+std::string app_id_for_bundle(const std::string& bundle_id);

@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
   g_bundle_path = bundle_path_for_exe(exe);
   PlistFile plist(g_bundle_path.empty() ? "" : g_bundle_path + "/Contents/Info.plist");
 
-  bool package = wants_package_detection(argc, argv) && bundle_mode_setup(exe, plist, params);
+  bool package = wants_package_detection(argc, argv) &&
+                 bundle_mode_setup(exe, plist, opened_args(argc, argv), params);
   if (!package) {
     const char* nmw = std::getenv("KELOJS_NO_MAIN_WINDOW");
     g_windowless = nmw && std::strcmp(nmw, "1") == 0;
@@ -127,7 +128,6 @@ int main(int argc, char** argv) {
   if (!package) connect_backend(params.sock_path);
 
   g_bundle_mode = package;
-  if (package) g_bundle_id = plist_string(plist.get("CFBundleIdentifier"));
   // Files and URLs the desktop opened the app with go out first, ahead of every other event.
   if (package) send_open_urls(opened_args(argc, argv));
   apply_settings(plist);

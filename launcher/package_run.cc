@@ -15,6 +15,7 @@
 #include "launcher/app_state.h"
 #include "launcher/bundle.h"
 #include "launcher/plist_source.h"
+#include "launcher/single_instance.h"
 #include "launcher/startup.h"
 #include "launcher/unix_socket.h"
 #include "wire/link.h"
@@ -46,7 +47,8 @@ bool listen_on(const std::string& path) {
 
 }  // namespace
 
-bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist, LaunchParams& out) {
+bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist,
+                       const std::vector<std::string>& opened, LaunchParams& out) {
   const std::string& bundle = g_bundle_path;
   g_windowless = plist_bool(plist.get("KelojsNoMainWindow"));
   std::string url = plist_string(plist.get("KelojsUrl"));
@@ -58,6 +60,8 @@ bool bundle_mode_setup(const std::string& exe_path, const PlistFile& plist, Laun
 
   for (const std::string& name : scrubbed_env_names(environ))
     unsetenv(name.c_str());
+  g_bundle_id = plist_string(plist.get("CFBundleIdentifier"));
+  kelo_claim_instance(g_bundle_id, opened);
 
   PackageParams p = package_params(bundle, url, plist_string(plist.get("CFBundleName")),
                                    plist_string(plist.get("CFBundleVersion")),

@@ -67,17 +67,18 @@ def tmp():
 
 @pytest.fixture
 def launch(launcher_bin, desktop, tmp):
-    """launch(*args, env=None, unset=(), exe=None) starts the launcher in the test desktop.
+    """launch(*args, env=None, unset=(), exe=None, cwd=None) starts the launcher in the test
+    desktop.
 
     `env` adds variables, `unset` removes some (DISPLAY, ...); KELOJS_ variables of the
     caller never leak in. Every process started here is killed at teardown.
     """
     runs = []
 
-    def start(*args, env=None, unset=(), exe=None):
+    def start(*args, env=None, unset=(), exe=None, cwd=None):
         exe = exe or launcher_bin
         run = LauncherRun([exe] + [str(a) for a in args],
-                          harness.launcher_env(desktop.child_env(), env, unset), tmp)
+                          harness.launcher_env(desktop.child_env(), env, unset), tmp, cwd=cwd)
         runs.append(run)
         return run
 

@@ -144,3 +144,28 @@ def test_a_backend_that_hangs_up_at_once_ends_the_run_cleanly(bundle, launch, tm
     app.tjs_record()
     assert run.wait_exit(WINDOW) == 0, run.describe()
     assert _socket_dirs(tmpdir) == []
+
+
+def test_a_second_start_of_the_app_hands_its_files_to_the_running_one(bundle, launch, x11, tmp):
+    app = bundle(name="Single", plist={"CFBundleIdentifier": "org.example.single-app"})
+    env = {"TMPDIR": _tmpdir_for_launcher(tmp)}
+    first = launch(exe=app.exe, env=env)
+    app.backend.wait_connected(WINDOW, first)
+    win = x11.wait_window(first, title="Single")
+    os.unlink(app.record_path)  # a second backend would write it again
+
+    notes = os.path.join(tmp, "notes.txt")
+    second = launch("--open", "notes.txt", "https://example.com/x", exe=app.exe, env=env,
+                    cwd=tmp)
+    assert second.wait_exit(WINDOW) == 0
+    app.backend.wait_line("OPENURL https://example.com/x", WINDOW)
+    assert app.backend.wait_line("OPENFILES ") == "OPENFILES " + json.dumps([notes])
+
+    # A plain second start brings the running app forward.
+    app.backend.send("WINOP hidewin")
+    x11.wait_until(lambda: not x11.is_viewable(win), "the main window hidden")
+    app.backend.send("WINOP hideonclose 1")
+    third = launch(exe=app.exe, env=env)
+    assert third.wait_exit(WINDOW) == 0
+    x11.wait_until(lambda: x11.is_viewable(win), "the main window back")
+    assert not os.path.exists(app.record_path)

@@ -51,3 +51,13 @@ TEST(Bundle, PackageParamsAndBackendArguments) {
                                       "/A/D.app/Contents/Resources/app/entry.js"}));
   EXPECT_EQ(usage_text("kl"), "usage: kl <html-file-or-url> <socket-path> [title] [WxH]\n");
 }
+
+TEST(Bundle, AppIdsAreBusNames) {
+  EXPECT_EQ(app_id_for_bundle("org.example.Editor"), "org.example.Editor");
+  EXPECT_EQ(app_id_for_bundle("com.example.my-app"), "com.example.my-app");
+  EXPECT_EQ(app_id_for_bundle("com.2fast.App"), "com._2fast.App");
+  EXPECT_EQ(app_id_for_bundle("Notes"), "org.kelojs.Notes");
+  EXPECT_EQ(app_id_for_bundle("a..b ü"), "a._.b___");
+  EXPECT_EQ(app_id_for_bundle(""), "");
+  EXPECT_EQ(app_id_for_bundle("a." + std::string(300, 'b')), "");
+}
