@@ -230,7 +230,7 @@ class FakeBackend:
 class LauncherRun:
     """One started launcher. Its stdout and stderr go to files, read on demand."""
 
-    def __init__(self, argv, env, logdir, executable=None):
+    def __init__(self, argv, env, logdir, executable=None, cwd=None):
         self.argv = argv
         fd, self.stderr_path = tempfile.mkstemp(prefix="stderr-", dir=logdir)
         os.close(fd)
@@ -238,7 +238,7 @@ class LauncherRun:
             # A session of its own, so teardown can stop the web engine's helpers with it.
             self.proc = subprocess.Popen(argv, executable=executable, env=env,
                                          stdin=subprocess.DEVNULL, stdout=err, stderr=err,
-                                         start_new_session=True)
+                                         start_new_session=True, cwd=cwd)
         self.pid = self.proc.pid
 
     @property
@@ -392,6 +392,17 @@ report("load");
 """
 
 
+class QuietHTTPServer(http.server.ThreadingHTTPServer):
+    """A threading HTTP server that does not print a traceback when a client drops its
+    connection (the web engine does that whenever it stops a load); other errors still show."""
+
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            super().handle_error(request, client_address)
+
+
 class LoopbackServer:
     """An HTTP server on 127.0.0.1 (port 0: any free one) in a thread of its own.
 
@@ -416,8 +427,7 @@ class LoopbackServer:
             def log_message(self, *args):
                 pass
 
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        self._server.daemon_threads = True
+        self._server = QuietHTTPServer(("127.0.0.1", port), Handler)
         self.port = self._server.server_address[1]
         threading.Thread(target=self._server.serve_forever, daemon=True).start()
 

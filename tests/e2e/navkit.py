@@ -11,7 +11,7 @@ import threading
 import time
 import urllib.parse
 
-from harness import STEP, WINDOW, wait_for
+from harness import STEP, WINDOW, QuietHTTPServer, wait_for
 
 # ---- the site --------------------------------------------------------------------------------
 
@@ -58,8 +58,7 @@ class Site:
             def log_message(self, *args):
                 pass
 
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self._server.daemon_threads = True
+        self._server = QuietHTTPServer(("127.0.0.1", 0), Handler)
         self.port = self._server.server_address[1]
         threading.Thread(target=self._server.serve_forever, daemon=True).start()
 

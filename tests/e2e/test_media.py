@@ -15,7 +15,7 @@ import threading
 
 import pytest
 
-from harness import STEP, WINDOW, wait_for
+from harness import STEP, WINDOW, QuietHTTPServer, wait_for
 
 PAGE = """<!doctype html><meta charset=utf-8><title>media</title>
 <script>
@@ -296,8 +296,7 @@ class Upstream:
             def log_message(self, *args):
                 pass
 
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self._server.daemon_threads = True
+        self._server = QuietHTTPServer(("127.0.0.1", 0), Handler)
         self.port = self._server.server_address[1]
         self.origin = "http://127.0.0.1:%d" % self.port
         threading.Thread(target=self._server.serve_forever, daemon=True).start()

@@ -69,6 +69,36 @@ def test_pos_and_spos_place_the_frame_and_center_centres_it(app, x11):
     assert x11.frame(win) == before
 
 
+def test_hidden_windows_answer_their_coming_geometry_and_keep_their_placements(app, x11, page,
+                                                                              launch, backend):
+    wire, main = app()
+    ox, oy = origin(x11)
+    area = x11.work_area()
+    wire.send(winopen("hid", page, "Hid", "500x300", shown="0"),
+              winopen("cen", page, "Cen", "400x200", (10, 10), shown="0"))
+    coming = wire.get("win:hid")
+    assert (coming["width"], coming["height"], coming["visible"]) == (500, 300, False)
+    assert near(coming["x"] + ox + 250, area.x + area.width / 2, 2)
+    assert near(coming["y"] + oy + 150, area.y + area.height / 2, 2)
+    assert coming["screenId"] == primary_output(x11)
+
+    # Placed while hidden, each shows where it was placed, not centred.
+    wire.send("WINOP@hid pos 100 120", "WINOP@cen center", "WINOP@cen pos 300 320",
+              "WINOP@hid show", "WINOP@cen show")
+    for title, x, y in (("Hid", 100, 120), ("Cen", 300, 320)):
+        win = x11.wait_window(wire.run, title=title)
+        x11.wait_frame(win, lambda f, x=x, y=y: (f.x, f.y) == (ox + x, oy + y),
+                       "%s at %d,%d" % (title, x, y))
+
+    # The main window under deferred show: its saved place, then shown.
+    b = backend("deferred.sock")
+    run = launch(page, b.path, env={"KELOJS_DEFER_SHOW": "1"})
+    b.wait_connected(WINDOW, run)
+    b.send("WINOP pos 140 90", "WINOP show")
+    win = x11.wait_window(run)
+    x11.wait_frame(win, lambda f: (f.x, f.y) == (ox + 140, oy + 90), "deferred main at 140,90")
+
+
 def test_minimize_restore_and_zoom(app, x11):
     wire, win = app()
     mark = wire.mark
@@ -179,8 +209,10 @@ def test_allspaces_sticks_the_window_to_every_desktop(app, x11):
 
     wire.send("WINOP allspaces 1")
     x11.wait_until(lambda: desktop() == 0xFFFFFFFF, "on all desktops")
+    assert wire.get("win")["allSpaces"] is True
     wire.send("WINOP allspaces 0")
     x11.wait_until(lambda: desktop() not in (None, 0xFFFFFFFF), "on one desktop")
+    assert wire.get("win")["allSpaces"] is False
 
 
 def test_minsize_grows_the_window_with_its_top_left_corner_fixed(app, x11):
@@ -280,5 +312,11 @@ class TestTwoMonitors:
 
         wire.send("WINOP fsscreen %d" % outputs["DUMMY1"])
         mark, _ = wire.wait_state("main", mark, fullscreen=False)
-        wire.wait_state("main", mark, fullscreen=True, screenId=outputs["DUMMY1"])
+        mark, _ = wire.wait_state("main", mark, fullscreen=True, screenId=outputs["DUMMY1"])
         x11.wait_geometry(win, lambda r: r == (1920, 0, 1280, 1024), "full screen on DUMMY1")
+
+        # Leaving full screen, the window is centred on the monitor it was full screen on.
+        wire.send("WINOP fullscreen 0")
+        wire.wait_state("main", mark, fullscreen=False, screenId=outputs["DUMMY1"])
+        x11.wait_frame(win, lambda f: near(f.x + f.width / 2, 1920 + 640, 2)
+                       and near(f.y + f.height / 2, 512, 2), "centred on DUMMY1")
