@@ -357,6 +357,17 @@ def test_a_window_opened_hidden_is_shown_later_attached_to_its_parent(app, x11, 
     x11.wait_frame(kid, lambda r: (r.x, r.y) == (kid_start.x + 40, kid_start.y + 30),
                    "the child moved by 40,30 with its parent")
 
+    # Two windows that name each other: the attachment closing the loop is refused, and
+    # moving either does not set them chasing each other.
+    wire.send(winopen("a", page, "A", "300x200", pos=(300, 300), parent="b", shown="0"),
+              winopen("b", page, "B", "300x200", pos=(700, 300), parent="a"), "WINOP@a show")
+    a, b = x11.wait_window(wire.run, title="A"), x11.wait_window(wire.run, title="B")
+    assert x11.transient_for(b) == a.id and x11.transient_for(a) is None
+    x11.move_frame(b, 720, 320)
+    x11.wait_frame(b, lambda r: (r.x, r.y) == (720, 320), "B moved")
+    wire.marker()
+    assert "cannot follow b, which already follows it" in wire.run.messages
+
 
 # ---- theme -----------------------------------------------------------------------------------
 
