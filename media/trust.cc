@@ -35,6 +35,20 @@ bool media_trusted(const TrustRules& rules, std::string_view capability, std::st
   return false;
 }
 
+bool capture_trusted(const TrustRules& rules, bool camera, bool microphone,
+                     std::string_view page_origin, const std::vector<std::string>& frame_origins) {
+  if (frame_origins.empty()) return false;
+  auto trusted = [&](std::string_view origin) {
+    return (!camera || media_trusted(rules, "camera", origin)) &&
+           (!microphone || media_trusted(rules, "microphone", origin));
+  };
+  if (!trusted(page_origin)) return false;
+  for (const std::string& origin : frame_origins) {
+    if (!trusted(origin)) return false;
+  }
+  return true;
+}
+
 std::string url_origin_str(std::string_view url) {
   size_t colon = url.find(':');
   if (colon == std::string_view::npos || colon == 0) return "null";

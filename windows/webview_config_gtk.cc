@@ -60,6 +60,10 @@ void apply_webview_prefs(WebKitWebView* view) {
   // Pages may open windows from scripts; the popup policy decides what becomes of them.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
   if (!g_bundle_mode) expose_media_devices(settings);
+  // Tests run without cameras or microphones: the engine's stand-ins take their place.
+  if (std::getenv("KELOJS_TEST_MOCK_MEDIA")) {
+    webkit_settings_set_enable_mock_capture_devices(settings, TRUE);
+  }
   webkit_settings_set_enable_developer_extras(settings, g_debug);
   if (!g_settings.user_agent.empty()) {
     webkit_settings_set_user_agent(settings, g_settings.user_agent.c_str());

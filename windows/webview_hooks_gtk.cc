@@ -51,6 +51,34 @@ std::string capabilities_text(bool camera, bool microphone) {
   return camera ? "camera" : "microphone";
 }
 
+// The frames of a web view that asked for the camera or the microphone since its last
+// permission request, as its web process reported them.
+constexpr char kAskingFrames[] = "kelo-asking-frames";
+
+using OriginList = std::vector<std::string>;
+
+gboolean on_media_report(WebKitWebView* view, WebKitUserMessage* message, gpointer) {
+  if (g_strcmp0(webkit_user_message_get_name(message), "kelo.media") != 0) return FALSE;
+  GVariant* params = webkit_user_message_get_parameters(message);
+  if (!params || !g_variant_is_of_type(params, G_VARIANT_TYPE("(sb)"))) return TRUE;
+  const char* origin = nullptr;
+  g_variant_get_child(params, 0, "&s", &origin);
+  auto* frames = static_cast<OriginList*>(g_object_get_data(G_OBJECT(view), kAskingFrames));
+  if (!frames) {
+    frames = new OriginList;
+    g_object_set_data_full(G_OBJECT(view), kAskingFrames, frames,
+                           [](gpointer p) { delete static_cast<OriginList*>(p); });
+  }
+  frames->emplace_back(origin);
+  return TRUE;
+}
+
+OriginList take_asking_frames(WebKitWebView* view) {
+  std::unique_ptr<OriginList> frames(
+      static_cast<OriginList*>(g_object_steal_data(G_OBJECT(view), kAskingFrames)));
+  return frames ? *frames : OriginList{};
+}
+
 gboolean on_permission(WebKitWebView* view, WebKitPermissionRequest* request, gpointer) {
   if (!WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) return FALSE;
   auto* media = WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request);
@@ -59,13 +87,14 @@ gboolean on_permission(WebKitWebView* view, WebKitPermissionRequest* request, gp
   const char* uri = webkit_web_view_get_uri(view);
   std::string origin = url_origin_str(uri ? uri : "");
   const TrustRules& rules = g_settings.media_origins;
-  bool trusted = (!camera || media_trusted(rules, "camera", origin)) &&
-                 (!microphone || media_trusted(rules, "microphone", origin));
-  if (trusted) {
+  OriginList frames = take_asking_frames(view);
+  if (capture_trusted(rules, camera, microphone, origin, frames)) {
     webkit_permission_request_allow(request);
     return TRUE;
   }
-  // Not trusted: the user decides, as the engine's own prompt would let them.
+  // Not trusted: the user decides, as the engine's own prompt would let them, knowing which
+  // site asks.
+  if (!frames.empty()) origin = frames.back();
   GtkWidget* toplevel = gtk_widget_get_toplevel(GTK_WIDGET(view));
   GtkWidget* dialog = gtk_message_dialog_new(
       GTK_IS_WINDOW(toplevel) ? GTK_WINDOW(toplevel) : nullptr, GTK_DIALOG_DESTROY_WITH_PARENT,
@@ -95,5 +124,6 @@ void kelo_apply_web_hooks(WebKitWebView* view) {
   g_signal_connect(view, "drag-data-received", G_CALLBACK(on_drag_data), nullptr);
   g_signal_connect(view, "drag-drop", G_CALLBACK(on_drag_drop), nullptr);
   g_signal_connect(view, "permission-request", G_CALLBACK(on_permission), nullptr);
+  g_signal_connect(view, "user-message-received", G_CALLBACK(on_media_report), nullptr);
   kelo_apply_web_delegates(view);
 }

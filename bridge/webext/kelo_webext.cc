@@ -66,18 +66,26 @@ void binding_free(gpointer data) {
   delete b;
 }
 
+FrameBinding* new_binding(WebKitWebPage* page, WebKitFrame* frame, guint64 document,
+                          const std::string& origin) {
+  auto* b = new FrameBinding{page, frame, document, origin};
+  g_object_add_weak_pointer(G_OBJECT(page), reinterpret_cast<gpointer*>(&b->page));
+  g_object_add_weak_pointer(G_OBJECT(frame), reinterpret_cast<gpointer*>(&b->frame));
+  return b;
+}
+
+// Whether the function bound to b may still speak: its document is the frame's current one.
+bool still_current(const FrameBinding* b) {
+  if (b->page && b->frame && document_of(b->frame) == b->document) return true;
+  // A function kept from a document that is gone would speak for whatever the frame holds now.
+  std::fputs("launcher: dropped a page call made through the bridge of a document that is gone\n",
+             stderr);
+  return false;
+}
+
 void post_message(JSCValue* body, gpointer data) {
   auto* b = static_cast<FrameBinding*>(data);
-  if (!b->page || !b->frame || document_of(b->frame) != b->document) {
-    // A function kept from a document that is gone would speak for whatever the frame holds
-    // now.
-    std::fputs(
-        "launcher: dropped a page call made through the bridge of a document that is "
-        "gone\n",
-        stderr);
-    return;
-  }
-  if (!body || !jsc_value_is_string(body)) return;
+  if (!still_current(b) || !body || !jsc_value_is_string(body)) return;
   // As bytes, so a NUL inside the text travels too.
   GBytes* text = jsc_value_to_string_as_bytes(body);
   if (!text) return;
@@ -87,6 +95,39 @@ void post_message(JSCValue* body, gpointer data) {
   GVariant* params = g_variant_new("(@aybs)", bytes, subframe, b->origin.c_str());
   WebKitUserMessage* msg = webkit_user_message_new("kelo.call", params);
   webkit_web_page_send_message_to_view(b->page, msg, nullptr, nullptr, nullptr);
+}
+
+// Camera and microphone requests: the launcher decides by the origin of the frame that asks,
+// which it hears of here just before the engine asks it for permission (both travel the same
+// channel, in order).
+void report_media_request(gpointer data) {
+  auto* b = static_cast<FrameBinding*>(data);
+  if (!b->page || !b->frame || document_of(b->frame) != b->document) return;
+  GVariant* params =
+      g_variant_new("(sb)", b->origin.c_str(), !webkit_frame_is_main_frame(b->frame));
+  webkit_web_page_send_message_to_view(b->page, webkit_user_message_new("kelo.media", params),
+                                       nullptr, nullptr, nullptr);
+}
+
+// Wraps getUserMedia of the document's realm before any page script runs. The wrapper keeps the
+// engine's function and Reflect.apply to itself, so no page script can reach a getUserMedia
+// that does not report first.
+constexpr char kMediaWrapper[] =
+    "(function(report){var P=typeof MediaDevices==='function'&&MediaDevices.prototype;"
+    "if(!P||typeof P.getUserMedia!=='function')return;var real=P.getUserMedia,"
+    "apply=Reflect.apply;Object.defineProperty(P,'getUserMedia',{value:function getUserMedia(c)"
+    "{report();return apply(real,this,[c]);},writable:true,configurable:true});})";
+
+void watch_media_requests(JSCContext* ctx, FrameBinding* b) {
+  JSCValue* wrap = jsc_context_evaluate(ctx, kMediaWrapper, -1);
+  JSCValue* report = jsc_value_new_function(ctx, "report", G_CALLBACK(report_media_request), b,
+                                            binding_free, G_TYPE_NONE, 0);
+  if (wrap && jsc_value_is_function(wrap)) {
+    JSCValue* done = jsc_value_function_call(wrap, JSC_TYPE_VALUE, report, G_TYPE_NONE);
+    if (done) g_object_unref(done);
+  }
+  g_object_unref(report);
+  if (wrap) g_object_unref(wrap);
 }
 
 JSCValue* object_property(JSCContext* ctx, JSCValue* owner, const char* name) {
@@ -105,16 +146,13 @@ void window_object_cleared(WebKitScriptWorld*, WebKitWebPage* page, WebKitFrame*
   JSCValue* handlers = object_property(ctx, webkit, "messageHandlers");
   JSCValue* kelo = object_property(ctx, handlers, "kelo");
 
-  auto* b = new FrameBinding;
-  b->page = page;
-  b->frame = frame;
-  b->document = next_document(frame);
-  b->origin = document_origin(frame);
-  g_object_add_weak_pointer(G_OBJECT(page), reinterpret_cast<gpointer*>(&b->page));
-  g_object_add_weak_pointer(G_OBJECT(frame), reinterpret_cast<gpointer*>(&b->frame));
-  JSCValue* fn = jsc_value_new_function(ctx, "postMessage", G_CALLBACK(post_message), b,
-                                        binding_free, G_TYPE_NONE, 1, JSC_TYPE_VALUE);
+  guint64 document = next_document(frame);
+  std::string origin = document_origin(frame);
+  JSCValue* fn = jsc_value_new_function(ctx, "postMessage", G_CALLBACK(post_message),
+                                        new_binding(page, frame, document, origin), binding_free,
+                                        G_TYPE_NONE, 1, JSC_TYPE_VALUE);
   jsc_value_object_set_property(kelo, "postMessage", fn);
+  watch_media_requests(ctx, new_binding(page, frame, document, origin));
 
   for (JSCValue* v : {fn, kelo, handlers, webkit, global})
     g_object_unref(v);

@@ -560,6 +560,36 @@ def test_functions_kept_from_a_document_that_is_gone_are_refused(app, site):
     assert bridge.run.messages.count("launcher: dropped a page call") == 2
 
 
+# The page is trusted with the camera; a frame of another site inside it is not.
+CAPTURE_FRAME = """<!doctype html><script>
+navigator.mediaDevices.getUserMedia({video: true}).then(
+  function () { post('80:granted'); }, function (e) { post('80:' + e.name); });
+function post(b) { window.webkit.messageHandlers.kelo.postMessage(b); }
+</script>"""
+
+
+def test_the_camera_trust_of_a_page_does_not_extend_to_frames_of_other_sites(app, site, x11):
+    a, b = site(), site()
+    b.pages["/cam.html"] = CAPTURE_FRAME
+    a.pages["/main.html"] = html("""<script>
+navigator.mediaDevices.getUserMedia({video: true}).then(
+  function () { report('page', 'granted'); }, function (e) { report('page', e.name); });
+</script>
+<iframe src="%s" allow="camera"></iframe>""" % b.url("/cam.html"))
+    bridge = app(a.url("/main.html"), env={"KELOJS_TEST_MOCK_MEDIA": "1",
+                                           "KELOJS_MEDIA_ORIGINS": "camera " + a.origin})
+    value, _ = bridge.wait_report("page", timeout=WINDOW)
+    assert value == "granted"
+
+    # The frame's request is put to the user, who says no.
+    def dialog():
+        return next((w for w in x11.client_windows(bridge.run.pid)
+                     if "_NET_WM_WINDOW_TYPE_DIALOG" in x11.window_type(w)), None)
+    x11.request_close(wait_for(dialog, WINDOW, "a permission dialog"))
+    framed, _ = bridge.wait_call(lambda c: c.number == "80" and c.subframe)
+    assert (framed.payload, framed.origin) == ("NotAllowedError", b.origin)
+
+
 # ---- answers without a page, scripts from the backend ----------------------------------------
 
 def test_ret_with_a_q_id_writes_the_answer_back_as_got(app, tmp):

@@ -26,6 +26,21 @@ TEST(MediaTrusted, FileAlwaysElseAMatchingRuleOfThatCapability) {
   EXPECT_FALSE(media_trusted(rules, "file", "null"));
 }
 
+TEST(CaptureTrusted, ThePageAndEveryAskingFrame) {
+  TrustRules rules = {{"camera", "https://meet.example"},
+                      {"microphone", "https://meet.example"},
+                      {"camera", "https://cam.example"}};
+  const std::string meet = "https://meet.example", cam = "https://cam.example",
+                    ad = "https://ad.example";
+  EXPECT_TRUE(capture_trusted(rules, true, true, meet, {meet}));
+  EXPECT_TRUE(capture_trusted(rules, true, false, meet, {meet, cam}));
+  EXPECT_FALSE(capture_trusted(rules, true, true, meet, {meet, cam}));  // no microphone for cam
+  EXPECT_FALSE(capture_trusted(rules, true, false, meet, {ad}));        // an untrusted frame
+  EXPECT_FALSE(capture_trusted(rules, true, false, ad, {meet}));        // an untrusted page
+  EXPECT_FALSE(capture_trusted(rules, true, false, meet, {}));          // nobody known asked
+  EXPECT_TRUE(capture_trusted({}, false, true, "file://", {"file://"}));
+}
+
 TEST(UrlOrigin, SchemesHostsAndPorts) {
   EXPECT_EQ(url_origin_str("HTTPS://Example.COM:443/a?b"), "https://example.com");
   EXPECT_EQ(url_origin_str("http://example.com:80/"), "http://example.com");
