@@ -1,5 +1,6 @@
 // The command table: which handler decides each command. The one place that knows every
 // subsystem.
+#include "ai/ai_queue.h"
 #include "bridge/bridge_gtk.h"
 #include "launcher/core_commands.h"
 #include "system/get_gtk.h"
@@ -30,6 +31,8 @@ const Handlers& launcher_handlers() {
     h.popupr = do_popupr;
     h.reload = do_reload;
     h.terminate = do_terminate;
+    h.add(Verb::Ai, route<parse_ai, do_ai>);
+    h.add(Verb::AiToolResult, ai_tool_result);
     return h;
   }();
   return handlers;

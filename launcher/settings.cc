@@ -81,6 +81,7 @@ Settings read_settings(const SettingsInput& in) {
     }
   }
   s.downloads = env_if_nonempty(in, "KELOJS_DOWNLOADS", "KelojsDownloads");
+  s.ai_url = env_if_nonempty(in, "KELOJS_AI_URL", "KelojsAIUrl");
   s.popups = env_if_nonempty(in, "KELOJS_POPUPS", "KelojsPopups");
   s.media_origins =
       parse_media_origins(env_if_set(in, "KELOJS_MEDIA_ORIGINS", "KelojsMediaOrigins"));

@@ -41,6 +41,7 @@ struct Settings {
   std::vector<std::pair<std::string, std::string>> media_origins;
   std::string icon;
   std::string chrome;  // the main window's chrome fields, tab-separated (bundle only)
+  std::string ai_url;  // base URL of a chat-completions model server; empty: no model
 };
 
 // The boolean reading of a property-list value: true, a non-zero number, or a string whose

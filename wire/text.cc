@@ -124,6 +124,10 @@ int wire_atoi(std::string_view text) {
   return std::atoi(std::string(text).c_str());
 }
 
+long wire_atol(std::string_view text) {
+  return std::strtol(std::string(text).c_str(), nullptr, 10);  // atol, without overflow
+}
+
 double wire_atof(std::string_view text) {
   return std::atof(std::string(text).c_str());
 }

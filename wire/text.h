@@ -28,6 +28,7 @@ std::vector<std::string> split_tabs(std::string_view text);
 
 // C atoi/atof semantics (leading blanks, optional sign, no digits gives 0) on a view.
 int wire_atoi(std::string_view text);
+long wire_atol(std::string_view text);
 double wire_atof(std::string_view text);
 
 // ASCII letters lower-cased; other bytes unchanged.

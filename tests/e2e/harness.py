@@ -406,8 +406,9 @@ class QuietHTTPServer(http.server.ThreadingHTTPServer):
 class LoopbackServer:
     """An HTTP server on 127.0.0.1 (port 0: any free one) in a thread of its own.
 
-    respond(url) gets the request's split URL and returns (body bytes, content type), or None
-    for a 404. Answers are never cached."""
+    respond(url, request) gets the request's split URL and the request handler (for its
+    headers and body) and returns (body bytes, content type), or None for a 404. GET and POST
+    are both answered that way. Answers are never cached."""
 
     def __init__(self, respond, port=0):
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -423,6 +424,8 @@ class LoopbackServer:
                 self.send_header("Cache-Control", "no-store")
                 self.end_headers()
                 self.wfile.write(body)
+
+            do_POST = do_GET
 
             def log_message(self, *args):
                 pass
