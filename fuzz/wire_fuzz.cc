@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "ai/ai_request.h"
+#include "dialogs/find.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
 
@@ -45,6 +46,8 @@ const Handlers& fuzz_handlers() {
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { ++g_sink; };
     x.terminate = x.reload;
     // Families with parsers of their own: x.add(Verb::V, route<parse_v, consume<VReq>>);
+    x.add(Verb::Find, route<parse_find, consume<FindReq>>);
+    x.add(Verb::StopFind, route<parse_stopfind, consume<std::string>>);
     x.add(Verb::Ai, route<parse_ai, consume<AiReq>>);
     x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
       if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();

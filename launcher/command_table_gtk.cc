@@ -2,6 +2,7 @@
 // subsystem.
 #include "ai/ai_queue.h"
 #include "bridge/bridge_gtk.h"
+#include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
@@ -31,6 +32,8 @@ const Handlers& launcher_handlers() {
     h.popupr = do_popupr;
     h.reload = do_reload;
     h.terminate = do_terminate;
+    h.add(Verb::Find, route<parse_find, do_find>);
+    h.add(Verb::StopFind, route<parse_stopfind, do_stopfind>);
     h.add(Verb::Ai, route<parse_ai, do_ai>);
     h.add(Verb::AiToolResult, ai_tool_result);
     return h;
