@@ -5,16 +5,16 @@
 #include "wire/text.h"
 
 std::unique_ptr<AiReq> parse_ai(std::string_view line, size_t after) {
-  std::string_view rest = line.substr(after);
-  size_t blank = rest.find(' ');
-  if (blank == std::string_view::npos) return nullptr;
+  std::string_view rest = line.substr(after), op, id;
+  if (!take_token(rest, op)) return nullptr;
   auto req = std::make_unique<AiReq>();
-  req->op = rest.substr(0, blank);
-  rest.remove_prefix(blank + 1);
-  blank = rest.find(' ');
-  req->id = rest.substr(0, blank);
-  if (blank == std::string_view::npos) return req;
-  std::vector<std::string> f = split_tabs(rest.substr(blank + 1));
+  req->op = op;
+  if (!take_token(rest, id)) {
+    req->id = rest;
+    return req;
+  }
+  req->id = id;
+  std::vector<std::string> f = split_tabs(rest);
   req->prompt = wire_unescape(f[0]);
   if (f.size() > 1) req->instructions = wire_unescape(f[1]);
   if (f.size() > 2) req->tools = wire_unescape(f[2]);
@@ -22,10 +22,9 @@ std::unique_ptr<AiReq> parse_ai(std::string_view line, size_t after) {
 }
 
 std::optional<ToolResult> parse_tool_result(std::string_view line, size_t after) {
-  std::string_view rest = line.substr(after);
-  size_t blank = rest.find(' ');
-  if (blank == std::string_view::npos) return std::nullopt;
-  return ToolResult{wire_atol(rest.substr(0, blank)), wire_unescape(rest.substr(blank + 1))};
+  std::string_view rest = line.substr(after), call;
+  if (!take_token(rest, call)) return std::nullopt;
+  return ToolResult{wire_atol(call), wire_unescape(rest)};
 }
 
 std::string ai_availability_json(int available) {

@@ -5,12 +5,11 @@
 #include "wire/text.h"
 
 std::unique_ptr<FindReq> parse_find(std::string_view line, size_t after) {
-  std::string_view rest = line.substr(after);
-  size_t blank = rest.find(' ');
-  if (blank == std::string_view::npos) return nullptr;
+  std::string_view rest = line.substr(after), callref;
+  if (!take_token(rest, callref)) return nullptr;
   auto req = std::make_unique<FindReq>();
-  req->callref = rest.substr(0, blank);
-  std::vector<std::string> f = split_tabs(rest.substr(blank + 1));
+  req->callref = callref;
+  std::vector<std::string> f = split_tabs(rest);
   req->text = f[0];
   req->forward = !(f.size() > 1 && f[1] == "0");
   req->case_sensitive = f.size() > 2 && f[2] == "1";

@@ -149,15 +149,6 @@ struct Index {
 };
 constexpr Index kIndex;
 
-// Cuts the token that ends at the next blank; false when there is no blank.
-bool take_token(std::string_view& rest, std::string_view& token) {
-  size_t blank = rest.find(' ');
-  if (blank == std::string_view::npos) return false;
-  token = rest.substr(0, blank);
-  rest.remove_prefix(blank + 1);
-  return true;
-}
-
 }  // namespace
 
 Recognised recognise(std::string_view line) {

@@ -119,6 +119,14 @@ std::vector<std::string> split_tabs(std::string_view text) {
   }
 }
 
+bool take_token(std::string_view& rest, std::string_view& token) {
+  size_t blank = rest.find(' ');
+  if (blank == std::string_view::npos) return false;
+  token = rest.substr(0, blank);
+  rest.remove_prefix(blank + 1);
+  return true;
+}
+
 int wire_atoi(std::string_view text) {
   // atoi needs a terminated string; a copy of a short field is cheap.
   return std::atoi(std::string(text).c_str());

@@ -23,6 +23,10 @@ std::string wire_escape(std::string_view text);
 // backslash is kept.
 std::string wire_unescape(std::string_view text);
 
+// Cuts the token that ends at the next blank off the front of rest (the blank goes too); false,
+// leaving rest as it was, when there is no blank.
+bool take_token(std::string_view& rest, std::string_view& token);
+
 // Splits at every TAB; N tabs give N + 1 fields, empty ones included.
 std::vector<std::string> split_tabs(std::string_view text);
 
