@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/gobj.h"
+#include "platform/main_loop.h"
 #include "services/capture_gtk.h"
 #include "services/pickcolor.h"
 #include "services/window_handle_x11.h"
@@ -17,18 +18,23 @@ namespace {
 
 // ---- the launcher's own sampler ----------------------------------------------------------
 
+// The pick the sampler serves; grab is null while the grab is still being tried.
 struct Sampler {
   std::string id;
+  unsigned serial = 0;
   GtkWidget* grab = nullptr;  // an input-only window that receives every event while grabbed
 };
 std::optional<Sampler> g_sampler;
+unsigned g_serial = 0;
 
 void end_sampler(const std::optional<std::string>& color) {
   if (!g_sampler) return;
   Sampler s = std::move(*g_sampler);
   g_sampler.reset();
-  gdk_seat_ungrab(gdk_display_get_default_seat(gdk_display_get_default()));
-  gtk_widget_destroy(s.grab);
+  if (s.grab) {
+    gdk_seat_ungrab(gdk_display_get_default_seat(gdk_display_get_default()));
+    gtk_widget_destroy(s.grab);
+  }
   send_reply(s.id, pickcolor_json(color));
 }
 
@@ -51,8 +57,11 @@ gboolean on_key(GtkWidget*, GdkEventKey* e, gpointer) {
   return TRUE;
 }
 
-void start_sampler(const std::string& id) {
-  end_sampler(std::nullopt);  // a new pick replaces one that runs
+// Grabs the pointer and keyboard for the pick. Another client may hold a grab for a moment
+// (a menu that closes, say): the grab is tried again every 50 ms, 20 times at most, before the
+// pick answers null.
+void grab_for(unsigned serial, int tries_left) {
+  if (!g_sampler || g_sampler->serial != serial) return;  // replaced, and answered
   GtkWidget* grab = gtk_invisible_new();
   gtk_widget_add_events(grab, GDK_BUTTON_PRESS_MASK | GDK_KEY_PRESS_MASK);
   gtk_widget_show(grab);
@@ -61,14 +70,21 @@ void start_sampler(const std::string& id) {
   GdkGrabStatus status =
       gdk_seat_grab(gdk_display_get_default_seat(display), gtk_widget_get_window(grab),
                     GDK_SEAT_CAPABILITY_ALL, FALSE, cursor.get(), nullptr, nullptr, nullptr);
-  if (status != GDK_GRAB_SUCCESS) {
-    gtk_widget_destroy(grab);
-    send_reply(id, pickcolor_json(std::nullopt));
+  if (status == GDK_GRAB_SUCCESS) {
+    g_signal_connect(grab, "button-press-event", G_CALLBACK(on_button), nullptr);
+    g_signal_connect(grab, "key-press-event", G_CALLBACK(on_key), nullptr);
+    g_sampler->grab = grab;
     return;
   }
-  g_signal_connect(grab, "button-press-event", G_CALLBACK(on_button), nullptr);
-  g_signal_connect(grab, "key-press-event", G_CALLBACK(on_key), nullptr);
-  g_sampler = Sampler{id, grab};
+  gtk_widget_destroy(grab);
+  if (tries_left <= 0 || status == GDK_GRAB_NOT_VIEWABLE) return end_sampler(std::nullopt);
+  kelo_run_after(50, [serial, tries_left] { grab_for(serial, tries_left - 1); });
+}
+
+void start_sampler(const std::string& id) {
+  end_sampler(std::nullopt);  // a new pick replaces one that runs
+  g_sampler = Sampler{id, ++g_serial, nullptr};
+  grab_for(g_serial, 20);
 }
 
 // ---- the desktop portal ----------------------------------------------------------------------

@@ -51,7 +51,7 @@ void show_summary(const std::string& path) {
 void show_current() {
   const std::string& path = g_list.current();
   GCharPtr name(g_path_get_basename(path.c_str()));
-  gtk_header_bar_set_title(g_win.bar, name.get());
+  gtk_window_set_title(g_win.window, name.get());
   gtk_header_bar_set_subtitle(g_win.bar, g_list.position().c_str());
   gtk_widget_set_sensitive(g_win.previous, g_list.has_previous());
   gtk_widget_set_sensitive(g_win.next, g_list.has_next());
