@@ -154,7 +154,7 @@ void start(const std::string& id, const std::string& path, const std::optional<A
     error = area_error;
   } else {
     gst_init(nullptr, nullptr);
-    if (!path.empty()) g_remove(path.c_str());
+    if (!path.empty()) g_unlink(path.c_str());
     pipeline = build_pipeline(*area, path, error);
   }
   if (pipeline) {
