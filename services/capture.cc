@@ -1,7 +1,6 @@
 #include "services/capture.h"
 
 #include <cctype>
-#include <climits>
 #include <cstdio>
 
 #include "wire/link.h"
@@ -13,21 +12,6 @@ bool take_request_id(std::string_view& rest, std::string& id) {
   id = rest.substr(0, blank);
   rest.remove_prefix(blank + 1);
   return true;
-}
-
-int64_t wire_atol(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-    ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    int digit = text[i] - '0';
-    if (value > (INT64_MAX - digit) / 10) return negative ? INT64_MIN : INT64_MAX;
-    value = value * 10 + digit;
-  }
-  return negative ? -value : value;
 }
 
 std::unique_ptr<CaptureReq> parse_capture(std::string_view line, size_t after) {

@@ -19,8 +19,6 @@ std::unique_ptr<CaptureReq> parse_capture(std::string_view line, size_t after);
 
 // Cuts the request id, which ends at the next blank; false when there is no blank.
 bool take_request_id(std::string_view& rest, std::string& id);
-// C atol semantics on a view: leading blanks, optional sign, no digits gives 0; saturates.
-int64_t wire_atol(std::string_view text);
 
 // {"ok":true,"path":P,"width":W,"height":H}: an image written for a request.
 std::string image_reply_json(std::string_view path, int width, int height);
