@@ -6,6 +6,12 @@
 
 #include "ai/ai_request.h"
 #include "dialogs/find.h"
+#include "services/capture.h"
+#include "services/ocr.h"
+#include "services/pickcolor.h"
+#include "services/quicklook.h"
+#include "services/record.h"
+#include "services/thumb.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
 
@@ -52,6 +58,12 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
       if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();
     });
+    x.add(Verb::Capture, route<parse_capture, consume<CaptureReq>>);
+    x.add(Verb::Record, route<parse_record, consume<RecordReq>>);
+    x.add(Verb::Ocr, route<parse_ocr, consume<OcrReq>>);
+    x.add(Verb::Thumb, route<parse_thumb, consume<ThumbReq>>);
+    x.add(Verb::PickColor, route<parse_pickcolor, consume<std::string>>);
+    x.add(Verb::QuickLook, route<parse_quicklook, consume<QLReq>>);
     return x;
   }();
   return h;

@@ -4,6 +4,8 @@
 #include "bridge/bridge_gtk.h"
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
+#include "services/capture_gtk.h"
+#include "services/pickcolor.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -36,6 +38,12 @@ const Handlers& launcher_handlers() {
     h.add(Verb::StopFind, route<parse_stopfind, do_stopfind>);
     h.add(Verb::Ai, route<parse_ai, do_ai>);
     h.add(Verb::AiToolResult, ai_tool_result);
+    h.add(Verb::Capture, route<parse_capture, do_capture>);
+    h.add(Verb::Record, route<parse_record, do_record>);
+    h.add(Verb::Ocr, route<parse_ocr, do_ocr>);
+    h.add(Verb::Thumb, route<parse_thumb, do_thumb>);
+    h.add(Verb::PickColor, route<parse_pickcolor, do_pickcolor>);
+    h.add(Verb::QuickLook, route<parse_quicklook, do_quicklook>);
     return h;
   }();
   return handlers;
