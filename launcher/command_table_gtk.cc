@@ -2,6 +2,7 @@
 // subsystem.
 #include "bridge/bridge_gtk.h"
 #include "launcher/core_commands.h"
+#include "services/desktop_services_gtk.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -30,6 +31,14 @@ const Handlers& launcher_handlers() {
     h.popupr = do_popupr;
     h.reload = do_reload;
     h.terminate = do_terminate;
+    h.add(Verb::Notify, route<parse_notify, do_notify>);
+    h.add(Verb::PermChk, route<parse_perm, do_perm>);
+    h.add(Verb::PermReq, route<parse_perm, do_perm>);
+    h.add(Verb::Shell, route<parse_shell, do_shell>);
+    h.add(Verb::Login, route<parse_login, do_login>);
+    h.add(Verb::Power, route<parse_power, do_power>);
+    h.add(Verb::Sound, route<parse_sound, do_sound>);
+    h.add(Verb::Share, route<parse_share, do_share>);
     return h;
   }();
   return handlers;
