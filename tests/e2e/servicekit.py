@@ -3,6 +3,7 @@
 import json
 import os
 import stat
+import sys
 
 from harness import STEP, wait_for
 
@@ -13,11 +14,13 @@ def got(backend, rid, timeout=STEP):
     return json.loads(line[len("GOT %s " % rid):])
 
 
-def recorder(path, log, extra=""):
-    """An executable script at `path` that appends its arguments, NUL-separated and ended by a
-    line feed, to `log`; `extra` is shell code run after that."""
+def recorder(path, log, remove=False):
+    """An executable at `path` that appends its arguments to `log` as one JSON line per run;
+    with remove=True it deletes itself after its first run."""
     with open(path, "w") as f:
-        f.write("#!/bin/sh\nprintf '%%s\\0' \"$@\" >> '%s'\necho >> '%s'\n%s\n" % (log, log, extra))
+        f.write("#!%s\nimport json, os, sys\nwith open(%r, 'a') as f:\n"
+                "    f.write(json.dumps(sys.argv[1:]) + '\\n')\n%s\n"
+                % (sys.executable, log, "os.remove(sys.argv[0])" if remove else ""))
     os.chmod(path, os.stat(path).st_mode | stat.S_IXUSR)
 
 
@@ -26,7 +29,7 @@ def recorded(log, count=1, timeout=STEP):
     def read():
         try:
             with open(log) as f:
-                runs = [line.split("\0")[:-1] for line in f.read().split("\n")[:-1]]
+                runs = [json.loads(line) for line in f]
         except FileNotFoundError:
             return None
         return runs if len(runs) >= count else None

@@ -54,7 +54,8 @@ def test_shown_in_order_after_the_first_answer_then_clicks_and_replies(desktop, 
         wire.send(notify("a", "Again"))
         assert server.wait_notes(3)[2]["replaces"] == first["id"]
         assert "DBG auth err=none status=2" in app.run.stderr
-        assert app.run.stderr.count("DBG deliver err=none") == 3
+        wait_for(lambda: app.run.stderr.count("DBG deliver err=none") == 3, STEP,
+                 lambda: "three deliveries reported; " + app.run.describe())
 
 
 def test_inline_reply_and_a_burst(desktop, dev_app):
@@ -76,7 +77,7 @@ def test_inline_reply_and_a_burst(desktop, dev_app):
 def test_notify_send_then_nothing_without_a_server(desktop, dev_app, tmp):
     bin_dir, log = os.path.join(tmp, "bin"), os.path.join(tmp, "notify-send.log")
     os.mkdir(bin_dir)
-    recorder(os.path.join(bin_dir, "notify-send"), log, extra='rm "$0"')
+    recorder(os.path.join(bin_dir, "notify-send"), log, remove=True)
     app = dev_app(None, "Notes", env={"PATH": bin_dir, "KELOJS_NOTIF_DEBUG": "1"})
     app.backend.send(notify("x", "Title", "Body", "Sub", "1", ACTIONS), "PERMCHK p notifications")
     assert recorded(log)[0] == ["--app-name=Notes", "--", "Title", "Body\nSub"]
