@@ -207,8 +207,7 @@ Notification NotifyCenter::prepare(const NotifReq& req, Shown& shown) {
   n.sound = req.sound;
   if (!caps_.actions) return n;
   n.actions = {std::string(kDefaultKey), "Open"};
-  const std::vector<NotifAction>* actions =
-      shown.category ? categories_.find(*shown.category) : nullptr;
+  const std::vector<NotifAction>* actions = actions_of(shown);
   if (!actions) return n;
   bool inline_reply = false;
   for (const NotifAction& a : *actions) {
@@ -263,8 +262,12 @@ void NotifyCenter::forget(uint32_t server_id) {
   shown_.erase(it);
 }
 
+const std::vector<NotifAction>* NotifyCenter::actions_of(const Shown& s) const {
+  return s.category ? categories_.find(*s.category) : nullptr;
+}
+
 const NotifAction* NotifyCenter::first_reply(const Shown& s) const {
-  const std::vector<NotifAction>* actions = s.category ? categories_.find(*s.category) : nullptr;
+  const std::vector<NotifAction>* actions = actions_of(s);
   if (!actions) return nullptr;
   auto it = std::find_if(actions->begin(), actions->end(), [](const auto& a) { return a.reply; });
   return it == actions->end() ? nullptr : &*it;
@@ -281,7 +284,7 @@ void NotifyCenter::invoked(uint32_t server_id, std::string_view action_key) {
   const NotifAction* action = nullptr;
   if (action_key == kInlineReplyKey) {
     action = first_reply(s);
-  } else if (const auto* actions = s.category ? categories_.find(*s.category) : nullptr) {
+  } else if (const auto* actions = actions_of(s)) {
     auto a = std::find_if(actions->begin(), actions->end(),
                           [&](const NotifAction& x) { return x.id == action_key; });
     if (a != actions->end()) action = &*a;

@@ -149,6 +149,7 @@ class NotifyCenter {
   Notification prepare(const NotifReq& req, Shown& shown);
   void remember(uint32_t server_id, Shown shown);
   void forget(uint32_t server_id);
+  const std::vector<NotifAction>* actions_of(const Shown& s) const;
   const NotifAction* first_reply(const Shown& s) const;
 
   NotifyPort& port_;

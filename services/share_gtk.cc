@@ -152,7 +152,8 @@ void do_share(webview_t w, std::unique_ptr<ShareReq> req) {
   if (items.text.empty() && items.url.empty() && items.file_uris.empty()) return;
 
   GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view));
-  GtkWindow* parent = GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr;
+  if (!GTK_IS_WINDOW(top) || !gtk_widget_get_mapped(top)) return;  // nowhere to show it
+  GtkWindow* parent = GTK_WINDOW(top);
   GtkWidget* menu = gtk_menu_new();
   add_item(menu, "Copy", [items] { copy(items); });
   if (!items.text.empty() || !items.url.empty()) {
@@ -173,7 +174,7 @@ void do_share(webview_t w, std::unique_ptr<ShareReq> req) {
                    }),
                    nullptr);
   int x = req->x, y = req->y;
-  if (top) gtk_widget_translate_coordinates(GTK_WIDGET(view), top, req->x, req->y, &x, &y);
+  gtk_widget_translate_coordinates(GTK_WIDGET(view), top, req->x, req->y, &x, &y);
   GdkRectangle at{x, y, 1, 1};
   gtk_widget_show_all(menu);
   gtk_menu_popup_at_rect(GTK_MENU(menu), gtk_widget_get_window(top), &at, GDK_GRAVITY_NORTH_WEST,

@@ -56,7 +56,7 @@ class SoundPlayer {
     }
     if (result != CA_SUCCESS) {
       // A lost sound server leaves the context useless; the next sound opens a new one.
-      if (result != CA_ERROR_NOTFOUND) {
+      if (result == CA_ERROR_DISCONNECTED || result == CA_ERROR_STATE) {
         ca_context_destroy(context_);
         context_ = nullptr;
       }

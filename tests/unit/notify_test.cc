@@ -160,21 +160,6 @@ TEST(Notify, ClicksActionsAndReplies) {
   EXPECT_EQ(port.lines.size(), 3u);
 }
 
-TEST(Notify, InlineReplyWhereTheServerOffersIt) {
-  FakePort port;
-  NotifyCenter c(port);
-  c.post(note("m", "Mail", kActions));
-  c.settle(NotifAuth::Granted, notif_caps({"actions", "inline-reply"}));
-  const Notification& n = port.sent.at(0).second;
-  EXPECT_EQ(n.actions[6], "inline-reply");
-  EXPECT_EQ(n.actions[7], "Reply");
-  EXPECT_EQ(n.reply_placeholder, "Say");
-  EXPECT_EQ(n.reply_button, "Go");
-  c.sent(port.sent[0].first, 5);
-  c.replied(5, "ok\tthen");
-  EXPECT_EQ(port.lines, (std::vector<std::string>{"NOTIFYACTION m\tre\tok\\tthen"}));
-}
-
 TEST(Notify, SameIdReplacesAndWaitsForTheEarlierOne) {
   FakePort port;
   NotifyCenter c(port);
