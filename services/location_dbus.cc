@@ -33,14 +33,7 @@ LocationGate& gate() {
 
 BusCall geoclue(const std::string& path, const char* iface, const char* method,
                 const char* reply_type = "") {
-  BusCall call;
-  call.bus = G_BUS_TYPE_SYSTEM;
-  call.name = kGeoClue;
-  call.path = path;
-  call.iface = iface;
-  call.method = method;
-  call.reply_type = reply_type;
-  return call;
+  return {G_BUS_TYPE_SYSTEM, kGeoClue, path, iface, method, reply_type};
 }
 
 void run(const LocationGate::Steps& steps);

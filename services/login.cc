@@ -5,30 +5,6 @@
 
 namespace {
 
-// A value of a desktop entry: backslash, line breaks and tabs as escapes.
-std::string entry_value(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 // One argument of an Exec key, quoted when it holds a reserved character.
 std::string exec_arg(std::string_view arg) {
   if (arg.find_first_of(" \t\n\"'\\><~|&;$*?#()`%") == std::string_view::npos) {
@@ -67,8 +43,9 @@ std::string login_reply(bool enabled, std::string_view error) {
 }
 
 std::string autostart_entry(std::string_view app_name, std::string_view exe) {
-  return "[Desktop Entry]\nType=Application\nName=" + entry_value(app_name) +
-         "\nExec=" + entry_value(exec_arg(exe)) + " --open\nX-GNOME-Autostart-enabled=true\n";
+  // Values escape backslashes and line breaks as the wire does.
+  return "[Desktop Entry]\nType=Application\nName=" + wire_escape(app_name) +
+         "\nExec=" + wire_escape(exec_arg(exe)) + " --open\nX-GNOME-Autostart-enabled=true\n";
 }
 
 bool autostart_enabled(std::string_view entry) {

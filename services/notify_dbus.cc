@@ -23,13 +23,7 @@ bool debug_lines() {
 }
 
 BusCall server_call(const char* method, const char* reply_type) {
-  BusCall call;
-  call.name = kServer;
-  call.path = kPath;
-  call.iface = kServer;
-  call.method = method;
-  call.reply_type = reply_type;
-  return call;
+  return {G_BUS_TYPE_SESSION, kServer, kPath, kServer, method, reply_type};
 }
 
 // The app icon: the icon file of the settings, else the icon named like the app's entry.

@@ -27,13 +27,12 @@ bool g_busy = false;
 bool g_pumping = false;
 
 BusCall screen_saver(const char* method, const char* reply_type) {
-  BusCall call;
-  call.name = "org.freedesktop.ScreenSaver";
-  call.path = "/org/freedesktop/ScreenSaver";
-  call.iface = "org.freedesktop.ScreenSaver";
-  call.method = method;
-  call.reply_type = reply_type;
-  return call;
+  return {G_BUS_TYPE_SESSION,
+          "org.freedesktop.ScreenSaver",
+          "/org/freedesktop/ScreenSaver",
+          "org.freedesktop.ScreenSaver",
+          method,
+          reply_type};
 }
 
 void release() {
@@ -69,13 +68,12 @@ void inhibit_display(const std::string& id, const std::string& reason, int fd) {
 }
 
 void inhibit(std::unique_ptr<PowerReq> req) {
-  BusCall call;
-  call.bus = G_BUS_TYPE_SYSTEM;
-  call.name = "org.freedesktop.login1";
-  call.path = "/org/freedesktop/login1";
-  call.iface = "org.freedesktop.login1.Manager";
-  call.method = "Inhibit";
-  call.reply_type = "(h)";
+  BusCall call{G_BUS_TYPE_SYSTEM,
+               "org.freedesktop.login1",
+               "/org/freedesktop/login1",
+               "org.freedesktop.login1.Manager",
+               "Inhibit",
+               "(h)"};
   std::string reason = power_reason(req->reason);
   bus_call(
       call,

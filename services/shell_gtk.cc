@@ -56,11 +56,12 @@ bool exists(const std::string& path) {
 
 // The file manager shows the item selected; without one, the folder holding it opens.
 void reveal(const std::string& path, Reply reply) {
-  BusCall call;
-  call.name = "org.freedesktop.FileManager1";
-  call.path = "/org/freedesktop/FileManager1";
-  call.iface = "org.freedesktop.FileManager1";
-  call.method = "ShowItems";
+  BusCall call{G_BUS_TYPE_SESSION,
+               "org.freedesktop.FileManager1",
+               "/org/freedesktop/FileManager1",
+               "org.freedesktop.FileManager1",
+               "ShowItems",
+               ""};
   const char* uris[] = {nullptr, nullptr};
   std::string uri = file_uri(path);
   uris[0] = uri.c_str();
