@@ -76,19 +76,6 @@ TEST(Notify, LinesAndActionsJson) {
   EXPECT_EQ(parse_notif_actions(many).size(), 20000u);
 }
 
-TEST(Notify, BodyAndFallbackText) {
-  EXPECT_EQ(notif_body("Sub", "a<b> & c", true), "<b>Sub</b>\na&lt;b&gt; &amp; c");
-  EXPECT_EQ(notif_body("", "a<b>", false), "a<b>");
-  EXPECT_EQ(notif_body("S", "", false), "S");
-  NotifReq r = note("", "Title \"q\"");
-  r.body = "Body";
-  r.subtitle = "Sub";
-  EXPECT_EQ(notify_send_argv("App", r),
-            (std::vector<std::string>{"notify-send", "--app-name=App", "--", "Title \"q\"",
-                                      "Body\nSub"}));
-  EXPECT_EQ(notify_action_line("n", "re", "a\tb\nc\\"), "NOTIFYACTION n\tre\ta\\tb\\nc\\\\");
-}
-
 TEST(Notify, AsksOnceAndDeliversWaitingInOrder) {
   FakePort port;
   NotifyCenter c(port);

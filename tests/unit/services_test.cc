@@ -7,35 +7,20 @@
 #include "services/shell.h"
 #include "services/sound.h"
 
+// What the end-to-end tests do not send: lines without their request id's blank, odd fields,
+// the window-targeted share.
 TEST(Services, CommandLines) {
-  auto perm = parse_perm("PERMREQ 4 camera", 8);
-  EXPECT_EQ(perm->id + "|" + perm->kind, "4|camera");
-  EXPECT_TRUE(perm->ask);
-  EXPECT_FALSE(parse_perm("PERMCHK 4 automation:com.x", 8)->ask);
-  EXPECT_EQ(parse_perm("PERMCHK 4 automation:com.x", 8)->kind, "automation:com.x");
   EXPECT_EQ(parse_perm("PERMCHK 4", 8), nullptr);
-
-  auto shell = parse_shell("SHELL 1 open\t~/a\\tb", 6);
-  EXPECT_EQ(shell->op + "|" + shell->target, "open|~/a\tb");
-  EXPECT_EQ(parse_shell("SHELL 1 trash", 6)->target, "");
   EXPECT_EQ(parse_shell("SHELL 1", 6), nullptr);
-
-  EXPECT_EQ(parse_login("LOGIN 1 set 1", 6)->action, 1);
-  EXPECT_EQ(parse_login("LOGIN 1 set 0", 6)->action, 0);
-  EXPECT_EQ(parse_login("LOGIN 1 set 1 ", 6)->action, -1);
-  EXPECT_EQ(parse_login("LOGIN 1 get", 6)->action, -1);
   EXPECT_EQ(parse_login("LOGIN 1", 6), nullptr);
-
-  auto power = parse_power("POWER 9 on\t1\tplaying\\nvideo", 6);
-  EXPECT_TRUE(power->on && power->display);
-  EXPECT_EQ(power->reason, "playing\nvideo");
-  power = parse_power("POWER 9 ON", 6);
-  EXPECT_FALSE(power->on || power->display);
-  EXPECT_EQ(power_reason(power->reason), "kelojs app");
-
-  auto sound = parse_sound("SOUND 3 /tmp/a\\\\b.wav", 6);
-  EXPECT_EQ(sound->id + "|" + sound->name, "3|/tmp/a\\b.wav");
-  sound = parse_sound("SOUND 3", 6);
+  EXPECT_EQ(parse_power("POWER 1", 6), nullptr);
+  EXPECT_EQ(parse_share("SHARE@side", 5), nullptr);
+  EXPECT_EQ(parse_shell("SHELL 1 trash", 6)->target, "");
+  EXPECT_EQ(parse_login("LOGIN 1 set 1 ", 6)->action, -1);
+  auto power = parse_power("POWER 9 ON\t1", 6);
+  EXPECT_FALSE(power->on);
+  EXPECT_TRUE(power->display);
+  auto sound = parse_sound("SOUND 3", 6);
   EXPECT_EQ(sound->id + "|" + sound->name, "3|");
 
   auto share = parse_share("SHARE 10\t-5\thi\\tthere\thttps://x\t/a\t\t/b\\n", 5);
@@ -44,9 +29,7 @@ TEST(Services, CommandLines) {
   EXPECT_EQ(share->text, "hi\tthere");
   EXPECT_EQ(share->paths, (std::vector<std::string>{"/a", "/b\n"}));
   share = parse_share("SHARE@side 1\t2", 5);
-  EXPECT_EQ(share->win, "side");
-  EXPECT_EQ(share->url, "");
-  EXPECT_EQ(parse_share("SHARE@side", 5), nullptr);
+  EXPECT_EQ(share->win + "|" + share->url, "side|");
 }
 
 TEST(Services, Replies) {
