@@ -5,7 +5,6 @@ and desktop folders whose default handler records what it opens."""
 import glob
 import json
 import os
-import struct
 import subprocess
 import wave
 
@@ -145,12 +144,10 @@ def test_power_assertions(desktop, dev_app):
         assert logind.released(held[0])
 
 
-def _silence(path, seconds):
+def _silence(path):
     with wave.open(path, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(8000)
-        w.writeframes(struct.pack("<h", 0) * 8000 * seconds)
+        w.setparams((1, 2, 8000, 0, "NONE", ""))
+        w.writeframes(bytes(2 * 8000 * 20))
 
 
 def _streams(env, pid):
@@ -165,8 +162,7 @@ def test_sounds_replace_each_other(desktop, dev_app, tmp):
     app = dev_app()
     wire = app.backend
     first, second = os.path.join(tmp, "a.wav"), os.path.join(tmp, "b.wav")
-    _silence(first, 20)
-    _silence(second, 20)
+    _silence(first), _silence(second)
     wire.send("SOUND 1 " + first)
     assert got(wire, "1") == {"ok": True}
     playing = wait_for(lambda: _streams(env, app.run.pid), STEP, "the sound to play")
@@ -182,28 +178,26 @@ def test_sounds_replace_each_other(desktop, dev_app, tmp):
 
 
 def test_share_menu(desktop, dirs, launch, backend, page, x11):
+    env = desktop.child_env()
     wire = backend()
     run = launch(page, wire.path, env=dirs.env)
     x11.wait_window(run)
 
     def choose(down):
-        before = _visible(desktop, run.pid)
+        def visible():
+            return set(subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(run.pid)],
+                                      env=env, stdout=subprocess.PIPE, text=True).stdout.split())
+        before = visible()
         wire.send("SHARE 20\t30\thello there\thttps://example.org/s\t/tmp/kelo shared.txt")
-        wait_for(lambda: _visible(desktop, run.pid) - before, STEP, "the share menu")
-        subprocess.run(["xdotool", "key"] + ["Down"] * down + ["Return"],
-                       env=desktop.child_env(), check=True)
+        wait_for(lambda: visible() - before, STEP, "the share menu")
+        subprocess.run(["xdotool", "key"] + ["Down"] * down + ["Return"], env=env, check=True)
     choose(2)
     dirs.wait_opened("mailto:?body=hello%20there%0Ahttps%3A%2F%2Fexample.org%2Fs")
     choose(1)
     read = ("import gi; gi.require_version('Gtk', '3.0'); from gi.repository import Gtk, Gdk; "
             "print(Gtk.Clipboard.get(Gdk.SELECTION_CLIPBOARD).wait_for_text())")
-    wait_for(lambda: subprocess.run(["/usr/bin/python3", "-c", read], env=desktop.child_env(),
+    wait_for(lambda: subprocess.run(["/usr/bin/python3", "-c", read], env=env,
                                     stdout=subprocess.PIPE, text=True).stdout ==
              "hello there\nhttps://example.org/s\n/tmp/kelo shared.txt\n", STEP,
              "the items on the clipboard")
 
-
-def _visible(desktop, pid):
-    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
-                         env=desktop.child_env(), stdout=subprocess.PIPE, text=True).stdout
-    return set(out.split())

@@ -4,7 +4,6 @@ from . import Fake
 
 _XML = """<node><interface name="org.freedesktop.FileManager1">
 <method name="ShowItems"><arg type="as"/><arg type="s"/></method>
-<method name="ShowFolders"><arg type="as"/><arg type="s"/></method>
 </interface></node>"""
 
 

@@ -15,7 +15,6 @@ _XML = """<node><interface name="org.freedesktop.Notifications">
 <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/>
   <arg type="s"/><arg type="as"/><arg type="a{sv}"/><arg type="i"/>
   <arg type="u" direction="out"/></method>
-<method name="CloseNotification"><arg type="u"/></method>
 <signal name="ActionInvoked"><arg type="u"/><arg type="s"/></signal>
 <signal name="NotificationReplied"><arg type="u"/><arg type="s"/></signal>
 <signal name="NotificationClosed"><arg type="u"/><arg type="u"/></signal>
@@ -51,9 +50,6 @@ class Notifications(Fake):
         if not args[1]:
             self._last_id += 1
         return GLib.Variant("(u)", (args[1] or self._last_id,))
-
-    def CloseNotification(self, nid):
-        self.emit(PATH, IFACE, "NotificationClosed", GLib.Variant("(uu)", (nid, 3)))
 
     def notes(self):
         """Every Notify call so far as a dict of its fields, with "id" the id it was given."""
