@@ -4,13 +4,15 @@ waiting for the server's first answer and then shown in order; clicks, actions a
 its notification; notify-send, and then nothing, when no server answers. All in development
 runs: notifications need no app bundle here."""
 
+import json
 import os
 import re
 import subprocess
+import sys
 
 from fakes.notifications import Notifications
 from harness import STEP, wait_for
-from servicekit import got, recorded, recorder
+from servicekit import got
 
 ACTIONS = ('[{"id":"open","title":"Open it"},{"id":"re","title":"Reply","reply":true,'
            '"placeholder":"Type here","buttonTitle":"Send it"}]')
@@ -75,12 +77,19 @@ def test_inline_reply_and_a_burst(desktop, dev_app):
 
 
 def test_notify_send_then_nothing_without_a_server(desktop, dev_app, tmp):
-    bin_dir, log = os.path.join(tmp, "bin"), os.path.join(tmp, "notify-send.log")
+    # A notify-send that records its arguments, then removes itself.
+    bin_dir, log = os.path.join(tmp, "bin"), os.path.join(tmp, "notify-send.json")
     os.mkdir(bin_dir)
-    recorder(os.path.join(bin_dir, "notify-send"), log, remove=True)
+    with open(os.path.join(bin_dir, "notify-send"), "w") as f:
+        f.write("#!%s\nimport json, os, sys\njson.dump(sys.argv[1:], open(%r, 'w'))\n"
+                "os.rename(%r, %r)\nos.remove(sys.argv[0])\n"
+                % (sys.executable, log + ".part", log + ".part", log))
+    os.chmod(f.name, 0o755)
     app = dev_app(None, "Notes", env={"PATH": bin_dir, "KELOJS_NOTIF_DEBUG": "1"})
     app.backend.send(notify("x", "Title", "Body", "Sub", "1", ACTIONS), "PERMCHK p notifications")
-    assert recorded(log)[0] == ["--app-name=Notes", "--", "Title", "Body\nSub"]
+    wait_for(lambda: os.path.exists(log), STEP, "notify-send to run")
+    with open(log) as f:
+        assert json.load(f) == ["--app-name=Notes", "--", "Title", "Body\nSub"]
     assert got(app.backend, "p") == {"status": "denied"}
     app.backend.send(notify("y", "Lost"))
     wait_for(lambda: "kelojs: notification dropped" in app.run.messages, STEP,
