@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <deque>
+#include <optional>
 
 #include "services/bus_gio.h"
 #include "services/desktop_services_gtk.h"
@@ -16,8 +17,8 @@
 namespace {
 
 struct Held {
-  int fd = -1;          // the logind inhibitor
-  uint32_t cookie = 0;  // the screen saver's inhibition
+  int fd = -1;                     // the logind inhibitor
+  std::optional<uint32_t> cookie;  // the screen saver's inhibition
   bool active() const { return fd >= 0; }
 };
 
@@ -37,8 +38,8 @@ BusCall screen_saver(const char* method, const char* reply_type) {
 
 void release() {
   if (g_held.fd >= 0) close(g_held.fd);
-  if (g_held.cookie != 0) {
-    bus_call(screen_saver("UnInhibit", ""), g_variant_new("(u)", g_held.cookie),
+  if (g_held.cookie) {
+    bus_call(screen_saver("UnInhibit", ""), g_variant_new("(u)", *g_held.cookie),
              [](GVariant*, GUnixFDList*, const std::string&) {});
   }
   g_held = {};
@@ -61,8 +62,9 @@ void inhibit_display(const std::string& id, const std::string& reason, int fd) {
                finish(id, false);
                return;
              }
-             g_held.fd = fd;
-             g_variant_get(reply, "(u)", &g_held.cookie);
+             guint32 cookie = 0;
+             g_variant_get(reply, "(u)", &cookie);
+             g_held = {fd, cookie};
              finish(id, true);
            });
 }
