@@ -7,10 +7,17 @@
 #include "ai/ai_request.h"
 #include "dialogs/find.h"
 #include "services/capture.h"
+#include "services/login.h"
+#include "services/notify.h"
 #include "services/ocr.h"
+#include "services/perm.h"
 #include "services/pickcolor.h"
+#include "services/power.h"
 #include "services/quicklook.h"
 #include "services/record.h"
+#include "services/share.h"
+#include "services/shell.h"
+#include "services/sound.h"
 #include "services/thumb.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
@@ -28,6 +35,11 @@ size_t g_sink = 0;
 template <class R>
 void consume(webview_t, std::unique_ptr<R> r) {
   g_sink += reinterpret_cast<uintptr_t>(r.get()) & 1;
+}
+
+// The actions JSON of a notification is read as the notification centre reads it.
+void consume_notify(webview_t, std::unique_ptr<NotifReq> r) {
+  g_sink += parse_notif_actions(r->actions).size();
 }
 
 const Handlers& fuzz_handlers() {
@@ -64,6 +76,14 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::Thumb, route<parse_thumb, consume<ThumbReq>>);
     x.add(Verb::PickColor, route<parse_pickcolor, consume<std::string>>);
     x.add(Verb::QuickLook, route<parse_quicklook, consume<QLReq>>);
+    x.add(Verb::Notify, route<parse_notify, consume_notify>);
+    x.add(Verb::PermChk, route<parse_perm, consume<PermReq>>);
+    x.add(Verb::PermReq, route<parse_perm, consume<PermReq>>);
+    x.add(Verb::Shell, route<parse_shell, consume<ShellReq>>);
+    x.add(Verb::Login, route<parse_login, consume<LoginReq>>);
+    x.add(Verb::Power, route<parse_power, consume<PowerReq>>);
+    x.add(Verb::Sound, route<parse_sound, consume<SoundReq>>);
+    x.add(Verb::Share, route<parse_share, consume<ShareReq>>);
     return x;
   }();
   return h;

@@ -5,6 +5,7 @@
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
 #include "services/capture_gtk.h"
+#include "services/desktop_services_gtk.h"
 #include "services/pickcolor.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
@@ -44,6 +45,14 @@ const Handlers& launcher_handlers() {
     h.add(Verb::Thumb, route<parse_thumb, do_thumb>);
     h.add(Verb::PickColor, route<parse_pickcolor, do_pickcolor>);
     h.add(Verb::QuickLook, route<parse_quicklook, do_quicklook>);
+    h.add(Verb::Notify, route<parse_notify, do_notify>);
+    h.add(Verb::PermChk, route<parse_perm, do_perm>);
+    h.add(Verb::PermReq, route<parse_perm, do_perm>);
+    h.add(Verb::Shell, route<parse_shell, do_shell>);
+    h.add(Verb::Login, route<parse_login, do_login>);
+    h.add(Verb::Power, route<parse_power, do_power>);
+    h.add(Verb::Sound, route<parse_sound, do_sound>);
+    h.add(Verb::Share, route<parse_share, do_share>);
     return h;
   }();
   return handlers;
