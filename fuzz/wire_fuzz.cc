@@ -6,6 +6,8 @@
 
 #include "ai/ai_request.h"
 #include "dialogs/find.h"
+#include "services/nowplaying.h"
+#include "services/speech.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
 
@@ -22,6 +24,13 @@ size_t g_sink = 0;
 template <class R>
 void consume(webview_t, std::unique_ptr<R> r) {
   g_sink += reinterpret_cast<uintptr_t>(r.get()) & 1;
+}
+
+// NOWPLAYING's JSON is read by its handler: read it and publish it as the handler does.
+void publish_now_playing(webview_t, std::unique_ptr<NowPlayingReq> r) {
+  static MediaPlayer player;
+  player.publish(now_playing_info(r->json), static_cast<int64_t>(g_sink));
+  g_sink += player.track_id().size() + static_cast<size_t>(player.position(0) & 1);
 }
 
 const Handlers& fuzz_handlers() {
@@ -52,6 +61,10 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
       if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();
     });
+    x.add(Verb::Say, route<parse_say, consume<SayReq>>);
+    x.add(Verb::SayStop, route<parse_saystop, consume<NoArgs>>);
+    x.add(Verb::Voices, route<parse_voices, consume<VoicesReq>>);
+    x.add(Verb::NowPlaying, route<parse_nowplaying, publish_now_playing>);
     return x;
   }();
   return h;

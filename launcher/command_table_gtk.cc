@@ -4,6 +4,8 @@
 #include "bridge/bridge_gtk.h"
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
+#include "services/nowplaying_dbus.h"
+#include "services/speech_spd.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -36,6 +38,10 @@ const Handlers& launcher_handlers() {
     h.add(Verb::StopFind, route<parse_stopfind, do_stopfind>);
     h.add(Verb::Ai, route<parse_ai, do_ai>);
     h.add(Verb::AiToolResult, ai_tool_result);
+    h.add(Verb::Say, route<parse_say, do_say>);
+    h.add(Verb::SayStop, route<parse_saystop, do_saystop>);
+    h.add(Verb::Voices, route<parse_voices, do_voices>);
+    h.add(Verb::NowPlaying, route<parse_nowplaying, do_nowplaying>);
     return h;
   }();
   return handlers;
