@@ -66,14 +66,16 @@ def app(launch, backend, page):
 def replies(b, ids, timeout=SPEECH):
     """The GOT lines of the request ids, in arrival order, once each id has one."""
     def got():
-        lines = [line for line in b.lines if line.startswith("GOT ") and line.split(" ")[1] in ids]
+        lines = [line for line in b.lines
+                 if line.startswith("GOT ") and line.split(" ")[1] in ids]
         return lines if {line.split(" ")[1] for line in lines} == set(ids) else None
     return wait_for(got, timeout, lambda: "answers to %s; lines: %r" % (ids, b.lines))
 
 
 def test_says_are_answered_in_order_and_saystop_fails_what_is_pending(speechd, app):
     b = app()
-    b.send("VOICES v", "SAY a one\t\t1", "SAY b zwei\tde\t1", "SAY c \t\t", "SAY d three\tEnglish (Great Britain)")
+    b.send("VOICES v", "SAY a one\t\t1", "SAY b zwei\tde\t1", "SAY c \t\t",
+           "SAY d three\tEnglish (Great Britain)")
     assert replies(b, ["a", "b", "c", "d"]) == [
         'GOT a {"ok":true}', 'GOT b {"ok":true}', 'GOT c {"ok":true}', 'GOT d {"ok":true}']
 
@@ -144,10 +146,11 @@ def test_now_playing_is_an_mpris_player_whose_controls_are_media_keys(app, deskt
     wait_for(lambda: player()["PlaybackStatus"] == "Paused", STEP, "the paused state")
     start = len(b.lines)
     _call(bus, name, PLAYER, "Seek", GLib.Variant("(x)", (1_234_567,)))
-    _call(bus, name, PLAYER, "SetPosition", GLib.Variant("(ox)", (meta["mpris:trackid"], 30_500_000)))
+    _call(bus, name, PLAYER, "SetPosition",
+          GLib.Variant("(ox)", (meta["mpris:trackid"], 30_500_000)))
     _call(bus, name, PLAYER, "SetPosition", GLib.Variant("(ox)", ("/stale", 1)))
     _call(bus, name, PLAYER, "Seek", GLib.Variant("(x)", (10**12,)))  # past the end
-    assert [line for line in b.wait_lines(start + 3)[start:]] == [
+    assert b.wait_lines(start + 3)[start:] == [
         "MEDIAKEY seek\t41.235", "MEDIAKEY seek\t30.500", "MEDIAKEY next"]
 
     b.send('NOWPLAYING {"title":5,"artist":["x"],"playing":"yes","duration":"long"}')
