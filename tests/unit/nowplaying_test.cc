@@ -1,24 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cfloat>
-
 #include "services/nowplaying.h"
-#include "wire/json_read.h"
-
-TEST(Json, ReadsValuesAndRefusesWhatIsNotJson) {
-  auto v = json_read(R"( {"a":[1,-2.5e1,true,null],"s":"\u00e9\ud83c\udfb5\n\"","a":{"x":0}} )");
-  ASSERT_TRUE(v);
-  ASSERT_TRUE(v->find("a", JsonValue::Type::Object));  // a repeated key keeps its last value
-  EXPECT_EQ(v->find("s", JsonValue::Type::String)->text, "\xc3\xa9\xf0\x9f\x8e\xb5\n\"");
-  EXPECT_EQ(json_read("[1e400]")->items[0].number, DBL_MAX);
-  EXPECT_EQ(json_read("\"\\ud800x\"")->text, "\xef\xbf\xbdx");  // a lone surrogate
-  for (const char* bad : {"", "{", "{\"a\":1,}", "[01]", "1.", "\"\x01\"", "\"\\x\"", "tru",
-                          "{} {}", "{\"a\" 1}", "[1 2]", "-", "\"open"})
-    EXPECT_FALSE(json_read(bad)) << bad;
-  std::string deep(kJsonMaxDepth + 1, '['), ok(kJsonMaxDepth, '[');
-  EXPECT_FALSE(json_read(deep + std::string(kJsonMaxDepth + 1, ']')));
-  EXPECT_TRUE(json_read(ok + std::string(kJsonMaxDepth, ']')));
-}
 
 TEST(NowPlaying, LinesClearOrCarryEscapedJson) {
   EXPECT_TRUE(is_clear(*parse_nowplaying("NOWPLAYING", 10)));

@@ -4,29 +4,21 @@
 
 #include "services/speech.h"
 
-namespace {
-
 using Answers = std::vector<SayQueue::Answer>;
 
-std::unique_ptr<SayReq> say(std::string_view line) {
-  return parse_say(line, 4);
-}
-
-}  // namespace
-
 TEST(Speech, SayLinesCutIdTextVoiceAndRate) {
-  auto r = say("SAY 7 two\\nlines\tEnglish\\t(x)\t0.75");
+  auto r = parse_say("SAY 7 two\\nlines\tEnglish\\t(x)\t0.75", 4);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->id, "7");
   EXPECT_EQ(r->text, "two\nlines");
   EXPECT_EQ(r->voice, "English\t(x)");
   EXPECT_EQ(r->rate, 0.75);
-  r = say("SAY 8 just text");
+  r = parse_say("SAY 8 just text", 4);
   ASSERT_TRUE(r);
   EXPECT_EQ(r->text, "just text");
   EXPECT_EQ(r->voice, "");
   EXPECT_EQ(r->rate, 0);
-  EXPECT_FALSE(say("SAY 9"));  // no blank after the id: dropped
+  EXPECT_FALSE(parse_say("SAY 9", 4));  // no blank after the id: dropped
   EXPECT_EQ(parse_voices("VOICES v1", 7)->id, "v1");
 }
 
