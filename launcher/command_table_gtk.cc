@@ -6,7 +6,9 @@
 #include "launcher/core_commands.h"
 #include "services/capture_gtk.h"
 #include "services/desktop_services_gtk.h"
+#include "services/nowplaying_dbus.h"
 #include "services/pickcolor.h"
+#include "services/speech_spd.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -53,6 +55,10 @@ const Handlers& launcher_handlers() {
     h.add(Verb::Power, route<parse_power, do_power>);
     h.add(Verb::Sound, route<parse_sound, do_sound>);
     h.add(Verb::Share, route<parse_share, do_share>);
+    h.add(Verb::Say, route<parse_say, do_say>);
+    h.add(Verb::SayStop, route<parse_saystop, do_saystop>);
+    h.add(Verb::Voices, route<parse_voices, do_voices>);
+    h.add(Verb::NowPlaying, route<parse_nowplaying, do_nowplaying>);
     return h;
   }();
   return handlers;

@@ -6,7 +6,7 @@ import socket
 
 import pytest
 
-from harness import STEP, WINDOW
+from harness import STEP, WINDOW, wait_for
 
 NO_DISPLAY = (
     "kelojs: cannot create the webview window: no window-server session (SSH, CI, or a sandbox"
@@ -118,5 +118,7 @@ def test_a_launcher_without_its_web_process_extension_says_where_it_looked(launc
     b = backend()
     run = launch(page, b.path, exe=lone)
     b.wait_connected(WINDOW, run)
-    assert run.messages == ("launcher: the web process extension is missing from %s/webext: "
-                            "pages cannot reach the backend\n" % tmp)
+    missing = ("launcher: the web process extension is missing from %s/webext: "
+               "pages cannot reach the backend\n" % tmp)
+    wait_for(lambda: run.messages, STEP, "the launcher's message")
+    assert run.messages == missing
