@@ -5,6 +5,11 @@
 #include <deque>
 
 #include "ai/ai_request.h"
+#include "services/auth.h"
+#include "services/cookies.h"
+#include "services/osa.h"
+#include "services/secret.h"
+#include "services/spotlight.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
 
@@ -21,6 +26,12 @@ size_t g_sink = 0;
 template <class R>
 void consume(webview_t, std::unique_ptr<R> r) {
   g_sink += reinterpret_cast<uintptr_t>(r.get()) & 1;
+}
+
+// The cookie arguments are cut by the handler: cut them here too.
+void consume_cookies(webview_t, std::unique_ptr<CookieReq> r) {
+  CookieCommand cmd = cookie_command(r->rest);
+  if (auto c = cookie_to_set(cmd.args)) g_sink += cookie_json(*c).size();
 }
 
 const Handlers& fuzz_handlers() {
@@ -49,6 +60,11 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
       if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();
     });
+    x.add(Verb::Secret, route<parse_secret, consume<SecretReq>>);
+    x.add(Verb::Auth, route<parse_auth, consume<AuthReq>>);
+    x.add(Verb::Osa, route<parse_osa, consume<OsaReq>>);
+    x.add(Verb::Cookies, route<parse_cookies, consume_cookies>);
+    x.add(Verb::Spotlight, route<parse_spotlight, consume<SpotlightReq>>);
     return x;
   }();
   return h;

@@ -3,6 +3,11 @@
 #include "ai/ai_queue.h"
 #include "bridge/bridge_gtk.h"
 #include "launcher/core_commands.h"
+#include "services/auth_gtk.h"
+#include "services/cookies_gtk.h"
+#include "services/osa.h"
+#include "services/secret_dbus.h"
+#include "services/spotlight_tracker.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -33,6 +38,11 @@ const Handlers& launcher_handlers() {
     h.terminate = do_terminate;
     h.add(Verb::Ai, route<parse_ai, do_ai>);
     h.add(Verb::AiToolResult, ai_tool_result);
+    h.add(Verb::Secret, route<parse_secret, do_secret>);
+    h.add(Verb::Auth, route<parse_auth, do_auth>);
+    h.add(Verb::Osa, route<parse_osa, do_osa>);
+    h.add(Verb::Cookies, route<parse_cookies, do_cookies>);
+    h.add(Verb::Spotlight, route<parse_spotlight, do_spotlight>);
     return h;
   }();
   return handlers;

@@ -1,0 +1,120 @@
+// SECRET on the desktop's Secret Service through libsecret: items of the launcher's own schema
+// (attributes service and account) in the default collection. Every call is asynchronous; a
+// locked collection is unlocked by the keyring's own prompt while the wire keeps flowing.
+#include <gio/gio.h>
+#include <libsecret/secret.h>
+
+#include "services/pending_replies.h"
+#include "services/secret_dbus.h"
+#include "wire/link.h"
+
+namespace {
+
+const SecretSchema* schema() {
+  static const SecretSchema s = [] {
+    SecretSchema x{};
+    x.name = "org.kelojs.Secret";
+    x.flags = SECRET_SCHEMA_NONE;
+    x.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+    x.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+    return x;
+  }();
+  return &s;
+}
+
+bool is_utf8(const std::string& text) {
+  return g_utf8_validate_len(text.data(), text.size(), nullptr);
+}
+
+// One request on its way through libsecret; the attribute table points into the strings.
+struct SecretJob {
+  uint64_t ticket = 0;
+  std::string service;
+  std::string account;
+  GHashTable* attributes = nullptr;
+
+  SecretJob(uint64_t t, std::string s, std::string a)
+      : ticket(t), service(std::move(s)), account(std::move(a)) {
+    attributes = g_hash_table_new(g_str_hash, g_str_equal);
+    g_hash_table_insert(attributes, const_cast<char*>("service"), service.data());
+    g_hash_table_insert(attributes, const_cast<char*>("account"), account.data());
+  }
+  ~SecretJob() { g_hash_table_unref(attributes); }
+  SecretJob(const SecretJob&) = delete;
+  SecretJob& operator=(const SecretJob&) = delete;
+
+  void answer(std::string_view json) const { service_replies().answer(ticket, json); }
+  // The error's code, or the answer when there is none.
+  void answer_or_error(GError* error, std::string_view json) const {
+    if (error) {
+      answer(keychain_error_json(error->code));
+      g_error_free(error);
+    } else {
+      answer(json);
+    }
+  }
+};
+
+std::unique_ptr<SecretJob> take(gpointer data) {
+  return std::unique_ptr<SecretJob>(static_cast<SecretJob*>(data));
+}
+
+void on_lookup(GObject*, GAsyncResult* result, gpointer data) {
+  auto job = take(data);
+  GError* error = nullptr;
+  SecretValue* value = secret_password_lookup_binary_finish(result, &error);
+  std::optional<std::string> text;
+  if (value) {
+    gsize length = 0;
+    const gchar* bytes = secret_value_get(value, &length);
+    if (g_utf8_validate_len(bytes, length, nullptr)) text.emplace(bytes, length);
+    secret_value_unref(value);
+  }
+  job->answer_or_error(error, secret_value_json(text));
+}
+
+void on_store(GObject*, GAsyncResult* result, gpointer data) {
+  auto job = take(data);
+  GError* error = nullptr;
+  secret_password_store_finish(result, &error);
+  job->answer_or_error(error, "{\"ok\":true}");
+}
+
+void on_clear(GObject*, GAsyncResult* result, gpointer data) {
+  auto job = take(data);
+  GError* error = nullptr;
+  // False without an error: there was nothing to delete, which is fine.
+  secret_password_clear_finish(result, &error);
+  job->answer_or_error(error, "{\"ok\":true}");
+}
+
+}  // namespace
+
+void do_secret(webview_t, std::unique_ptr<SecretReq> req) {
+  SecretOp op = secret_op(req->op);
+  if (op == SecretOp::Unknown) {
+    send_reply(req->id, "{\"ok\":false,\"error\":\"unknown secret op\"}");
+    return;
+  }
+  // The Secret Service carries attributes as D-Bus strings: UTF-8 without NUL.
+  if (!is_utf8(req->service) || !is_utf8(req->account)) {
+    send_reply(req->id, keychain_error_json(G_IO_ERROR_INVALID_ARGUMENT));
+    return;
+  }
+  uint64_t ticket = service_replies().open(req->id, keychain_error_json(G_IO_ERROR_CANCELLED));
+  auto* job = new SecretJob(ticket, std::move(req->service), std::move(req->account));
+  if (op == SecretOp::Get) {
+    secret_password_lookupv(schema(), job->attributes, nullptr, on_lookup, job);
+  } else if (op == SecretOp::Del) {
+    secret_password_clearv(schema(), job->attributes, nullptr, on_clear, job);
+  } else {
+    const std::string& v = req->value;
+    SecretValue* value = secret_value_new(v.data(), static_cast<gssize>(v.size()),
+                                          is_utf8(v) ? "text/plain" : "application/octet-stream");
+    std::string label = job->service + " (" + job->account + ")";
+    // An item with the same attributes is replaced.
+    secret_password_storev_binary(schema(), job->attributes, SECRET_COLLECTION_DEFAULT,
+                                  label.c_str(), value, nullptr, on_store, job);
+    secret_value_unref(value);
+  }
+}
