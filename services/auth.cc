@@ -10,7 +10,12 @@ std::unique_ptr<AuthReq> parse_auth(std::string_view line, size_t after) {
 }
 
 std::string auth_reason(std::string_view reason) {
-  return reason.empty() ? "authenticate" : std::string(reason);
+  if (reason.empty()) return "authenticate";
+  if (reason.size() <= kAuthReasonBytes) return std::string(reason);
+  size_t cut = kAuthReasonBytes;
+  while (cut > 0 && (static_cast<unsigned char>(reason[cut]) & 0xC0) == 0x80)
+    --cut;
+  return std::string(reason.substr(0, cut)) + "\u2026";
 }
 
 std::string auth_reply(bool ok, std::string_view error) {

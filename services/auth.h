@@ -14,7 +14,9 @@ struct AuthReq {
 
 std::unique_ptr<AuthReq> parse_auth(std::string_view line, size_t after);
 
-// What the password dialog says the password is for: the reason, "authenticate" when empty.
+// What the password dialog says the password is for: the reason, "authenticate" when empty;
+// a reason longer than kAuthReasonBytes is cut at a character boundary and ends in "…".
+constexpr size_t kAuthReasonBytes = 400;
 std::string auth_reason(std::string_view reason);
 
 // {"ok":true,"error":null} when ok, else {"ok":false,"error":E}.

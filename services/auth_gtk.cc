@@ -203,13 +203,14 @@ void do_auth(webview_t w, std::unique_ptr<AuthReq> req) {
   s->ticket = service_replies().open(req->id, auth_reply(false, kQuitting));
   s->user = user_name();
   std::string reason = auth_reason(req->reason);
-  off_main_thread<bool>([service = checking_service(),
-                         user = s->user] { return !user.empty() && pam_can_start(service, user); },
-                        [w, s, reason](bool can_start) {
-                          if (!can_start) {
-                            finish(s, auth_reply(false, "authentication unavailable"));
-                          } else if (!s->finished) {
-                            show_dialog(w, s, reason);
-                          }
-                        });
+  auto probe = [service = checking_service(), user = s->user] {
+    return !user.empty() && pam_can_start(service, user);
+  };
+  off_main_thread<bool>(probe, [w, s, reason](bool can_start) {
+    if (!can_start) {
+      finish(s, auth_reply(false, "authentication unavailable"));
+    } else if (!s->finished) {
+      show_dialog(w, s, reason);
+    }
+  });
 }

@@ -1,4 +1,4 @@
-// SPOTLIGHT: the desktop's file index (the Tracker / LocalSearch file miner, queried with
+// SPOTLIGHT: the desktop's file index (the LocalSearch / Tracker file miner, queried with
 // SPARQL through libtracker-sparql) when it is on the session bus, else a walk of the home
 // folder's file names on a worker thread. Nothing here waits on the main thread; every request
 // is answered once, by the index, by the walk, or with no paths when the launcher quits.
@@ -15,7 +15,9 @@
 
 namespace {
 
-constexpr const char* kMiner = "org.freedesktop.Tracker3.Miner.Files";
+// The file miner's bus names: LocalSearch on newer desktops, Tracker before it.
+constexpr const char* kMiners[] = {"org.freedesktop.LocalSearch3",
+                                   "org.freedesktop.Tracker3.Miner.Files"};
 // A walk gives up after this long and answers with what it found.
 constexpr auto kWalkTime = std::chrono::seconds(4);
 // Walks running at once; more wait their turn.
@@ -136,19 +138,27 @@ void on_index(GObject*, GAsyncResult* result, gpointer data) {
   tracker_sparql_statement_execute_async(statement, nullptr, on_results, job.release());
 }
 
-// Asks the bus whether the miner runs: starting it just for one search would index the
-// whole home first.
-void on_miner_owner(GObject* bus, GAsyncResult* result, gpointer data) {
+// Looks for a running miner among the names on the bus: starting one just for a search
+// would index the whole home first.
+void on_bus_names(GObject* bus, GAsyncResult* result, gpointer data) {
   auto job = take(data);
   GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, nullptr);
-  gboolean owned = FALSE;
+  const char* miner = nullptr;
   if (reply) {
-    g_variant_get(reply, "(b)", &owned);
+    GVariant* names = g_variant_get_child_value(reply, 0);
+    for (const char* candidate : kMiners) {
+      for (gsize i = 0; !miner && i < g_variant_n_children(names); ++i) {
+        GVariant* name = g_variant_get_child_value(names, i);
+        if (std::string_view(g_variant_get_string(name, nullptr)) == candidate) miner = candidate;
+        g_variant_unref(name);
+      }
+    }
+    g_variant_unref(names);
     g_variant_unref(reply);
   }
-  if (!owned) return walk(std::move(job));
-  tracker_sparql_connection_bus_new_async(kMiner, nullptr, G_DBUS_CONNECTION(bus), nullptr,
-                                          on_index, job.release());
+  if (!miner) return walk(std::move(job));
+  tracker_sparql_connection_bus_new_async(miner, nullptr, G_DBUS_CONNECTION(bus), nullptr, on_index,
+                                          job.release());
 }
 
 void on_bus(GObject*, GAsyncResult* result, gpointer data) {
@@ -156,9 +166,8 @@ void on_bus(GObject*, GAsyncResult* result, gpointer data) {
   GRef<GDBusConnection> bus = GRef<GDBusConnection>::adopt(g_bus_get_finish(result, nullptr));
   if (!bus) return walk(std::move(job));
   g_dbus_connection_call(bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                         "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", kMiner),
-                         G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, on_miner_owner,
-                         job.release());
+                         "org.freedesktop.DBus", "ListNames", nullptr, G_VARIANT_TYPE("(as)"),
+                         G_DBUS_CALL_FLAGS_NONE, -1, nullptr, on_bus_names, job.release());
 }
 
 }  // namespace

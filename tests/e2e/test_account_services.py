@@ -144,6 +144,12 @@ def test_auth_dialog_checks_the_password_with_pam(pam_service, dev_app, x11):
         "ok": False, "error": "canceled by user"}
     with open(pam_service.replace("pam.d/kelotest", "check.log")) as f:
         assert len(f.read().split()) == 5
+    # A dialog still open when the launcher quits is answered then.
+    rid = "a4"
+    dialog()
+    app.backend.send("QUIT")
+    assert json.loads(app.backend.wait_line("GOT a4 ")[7:]) == {
+        "ok": False, "error": "the launcher is quitting"}
 
 
 def test_auth_without_a_usable_pam_service_is_unavailable(tmp, dev_app):

@@ -59,6 +59,9 @@ TEST(AccountServices, PasswordTriesAndThePamService) {
   EXPECT_EQ(auth_after_check(PamResult::Unavailable, left).reply,
             "{\"ok\":false,\"error\":\"authentication unavailable\"}");
   EXPECT_EQ(auth_reason(""), "authenticate");
+  std::string xs(kAuthReasonBytes - 2, 'x');
+  EXPECT_EQ(auth_reason(xs + "\u00e9"), xs + "\u00e9");    // at the limit
+  EXPECT_EQ(auth_reason(xs + "x\u00e9"), xs + "x\u2026");  // never half a character
   auto service = [](const char* v) { return pam_service(v).dir + "|" + pam_service(v).name; };
   EXPECT_EQ(service(nullptr), "|login");
   EXPECT_EQ(service(""), "|login");
