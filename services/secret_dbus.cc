@@ -59,18 +59,46 @@ std::unique_ptr<SecretJob> take(gpointer data) {
   return std::unique_ptr<SecretJob>(static_cast<SecretJob*>(data));
 }
 
+using ItemList = std::unique_ptr<GList, void (*)(GList*)>;
+
+void free_items(GList* items) {
+  g_list_free_full(items, g_object_unref);
+}
+
+// The matching items, once the keyring has been asked to unlock them; false, after answering
+// with the error, when the search failed.
+bool found_items(const SecretJob& job, GAsyncResult* result, ItemList& items) {
+  GError* error = nullptr;
+  items.reset(secret_service_search_finish(nullptr, result, &error));
+  if (!error) return true;
+  job.answer(keychain_error_json(error->code));
+  g_error_free(error);
+  return false;
+}
+
+// Items the user did not unlock: they exist, so "none" would be a wrong answer.
+bool any_locked(GList* items) {
+  for (GList* l = items; l; l = l->next) {
+    if (secret_item_get_locked(SECRET_ITEM(l->data))) return true;
+  }
+  return false;
+}
+
 void on_lookup(GObject*, GAsyncResult* result, gpointer data) {
   auto job = take(data);
-  GError* error = nullptr;
-  SecretValue* value = secret_password_lookup_binary_finish(result, &error);
+  ItemList items(nullptr, free_items);
+  if (!found_items(*job, result, items)) return;
   std::optional<std::string> text;
-  if (value) {
-    gsize length = 0;
-    const gchar* bytes = secret_value_get(value, &length);
-    if (g_utf8_validate_len(bytes, length, nullptr)) text.emplace(bytes, length);
-    secret_value_unref(value);
+  if (any_locked(items.get())) return job->answer(keychain_error_json(SECRET_ERROR_IS_LOCKED));
+  if (items) {
+    if (SecretValue* value = secret_item_get_secret(SECRET_ITEM(items->data))) {
+      gsize length = 0;
+      const gchar* bytes = secret_value_get(value, &length);
+      if (g_utf8_validate_len(bytes, length, nullptr)) text.emplace(bytes, length);
+      secret_value_unref(value);
+    }
   }
-  job->answer_or_error(error, secret_value_json(text));
+  job->answer(secret_value_json(text));
 }
 
 void on_store(GObject*, GAsyncResult* result, gpointer data) {
@@ -83,9 +111,19 @@ void on_store(GObject*, GAsyncResult* result, gpointer data) {
 void on_clear(GObject*, GAsyncResult* result, gpointer data) {
   auto job = take(data);
   GError* error = nullptr;
-  // False without an error: there was nothing to delete, which is fine.
   secret_password_clear_finish(result, &error);
   job->answer_or_error(error, "{\"ok\":true}");
+}
+
+// Deleting nothing is fine, unless what is there stayed locked.
+void on_found_to_delete(GObject*, GAsyncResult* result, gpointer data) {
+  auto job = take(data);
+  ItemList items(nullptr, free_items);
+  if (!found_items(*job, result, items)) return;
+  if (any_locked(items.get())) return job->answer(keychain_error_json(SECRET_ERROR_IS_LOCKED));
+  if (!items) return job->answer("{\"ok\":true}");
+  GHashTable* attributes = job->attributes;
+  secret_password_clearv(schema(), attributes, nullptr, on_clear, job.release());
 }
 
 }  // namespace
@@ -104,9 +142,12 @@ void do_secret(webview_t, std::unique_ptr<SecretReq> req) {
   uint64_t ticket = service_replies().open(req->id, keychain_error_json(G_IO_ERROR_CANCELLED));
   auto* job = new SecretJob(ticket, std::move(req->service), std::move(req->account));
   if (op == SecretOp::Get) {
-    secret_password_lookupv(schema(), job->attributes, nullptr, on_lookup, job);
+    auto flags = SecretSearchFlags(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS);
+    secret_service_search(nullptr, schema(), job->attributes, flags, nullptr, on_lookup, job);
   } else if (op == SecretOp::Del) {
-    secret_password_clearv(schema(), job->attributes, nullptr, on_clear, job);
+    auto flags = SecretSearchFlags(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_ALL);
+    secret_service_search(nullptr, schema(), job->attributes, flags, nullptr, on_found_to_delete,
+                          job);
   } else {
     const std::string& v = req->value;
     SecretValue* value = secret_value_new(v.data(), static_cast<gssize>(v.size()),

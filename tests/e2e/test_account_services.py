@@ -17,12 +17,17 @@ from harness import STEP, WINDOW, LoopbackServer, wait_for
 MINER = "org.freedesktop.Tracker3.Miner.Files"
 
 
+def answer(app, rid, timeout=STEP, start=0):
+    """The parsed answer to request `rid`, once it arrives."""
+    got = app.backend.wait_line("GOT %s " % rid, timeout, start)
+    return json.loads(got[len("GOT %s " % rid):])
+
+
 def ask(app, rid, line, timeout=STEP):
     """Sends a command (text or bytes) with request id `rid`; returns its parsed answer."""
     start = len(app.backend.lines)
     app.backend.send_raw((line.encode() if isinstance(line, str) else line) + b"\n")
-    got = app.backend.wait_line("GOT %s " % rid, timeout, start)
-    return json.loads(got[len("GOT %s " % rid):])
+    return answer(app, rid, timeout, start)
 
 
 def bus_owned(env, name):
@@ -43,6 +48,33 @@ def service_on_bus(argv, env, name, stdin=b""):
     return proc
 
 
+def new_window(x11, seen, wanted, what):
+    """Waits for a viewable managed window, of any process, not in `seen` for which
+    wanted(window) holds; adds it to `seen` and returns it."""
+    def find():
+        for wid in x11._prop(x11.root, "_NET_CLIENT_LIST") or []:
+            win = x11.d.create_resource_object("window", wid)
+            if wid not in seen and x11.is_viewable(win) and wanted(win):
+                seen.add(wid)
+                return win
+        return None
+    return wait_for(find, WINDOW, what)
+
+
+def type_into(x11, win, *texts, key="Return"):
+    """Focuses the window, then types each text (lower-case letters and blanks) and presses
+    `key` after it."""
+    x11.activate(win)
+    x11.wait_until(lambda: x11._prop(x11.root, "_NET_ACTIVE_WINDOW")[0] == win.id,
+                   "window 0x%x to be focused" % win.id)
+    for text in texts:
+        for name in [{" ": "space"}.get(c, c) for c in text] + [key]:
+            code = x11.d.keysym_to_keycode(XK.string_to_keysym(name))
+            xtest.fake_input(x11.d, X.KeyPress, code)
+            xtest.fake_input(x11.d, X.KeyRelease, code)
+    x11.d.sync()
+
+
 @pytest.fixture(scope="module")
 def keyring(desktop):
     """gnome-keyring's secrets component with an unlocked login collection as the default."""
@@ -54,7 +86,7 @@ def keyring(desktop):
     proc.wait(STEP)
 
 
-def test_secrets_round_trip_through_the_keyring(keyring, dev_app):
+def test_secrets_round_trip_through_the_keyring(keyring, dev_app, x11):
     app = dev_app()
     rid = iter(range(1000))
 
@@ -82,6 +114,20 @@ def test_secrets_round_trip_through_the_keyring(keyring, dev_app):
     assert ask(app, "o1", "OSA o1 beep") == {
         "ok": False, "error": "AppleScript is not available on this platform"}
 
+    # A locked keyring shows its own unlock prompt; dismissed, the item stays locked.
+    subprocess.run(["gdbus", "call", "--session", "-d", "org.freedesktop.secrets", "-o",
+                    "/org/freedesktop/secrets", "-m", "org.freedesktop.Secret.Service.Lock",
+                    "['/org/freedesktop/secrets/collection/login']"], env=keyring, check=True,
+                   capture_output=True)
+    seen = set()
+    for n, op in enumerate(["get", "del"]):
+        app.backend.send("SECRET L%d %s\tkelo.test\tbig" % (n, op))
+        prompt = new_window(x11, seen, lambda w: "Unlock" in (x11.title(w) or ""),
+                            "the keyring's unlock prompt")
+        assert ask(app, "g%d" % n, "GET g%d windows" % n) == ["main"]
+        type_into(x11, prompt, "", key="Escape")
+        assert answer(app, "L%d" % n) == {"ok": False, "error": "keychain error 2"}
+
 
 @pytest.fixture
 def pam_service(tmp):
@@ -106,50 +152,26 @@ def test_auth_dialog_checks_the_password_with_pam(pam_service, dev_app, x11):
 
     seen = {app.win.id}
 
-    def dialog():
+    def dialog(rid):
         app.backend.send("AUTH %s unlock the vault" % rid)
-        win = wait_for(lambda: next((w for w in x11.client_windows(app.run.pid)
-                                     if w.id not in seen and x11.is_viewable(w)), None),
-                       WINDOW, "the password dialog")
-        seen.add(win.id)
-        return win
-
-    def keys(win, *passwords, key="Return"):
-        """Types each password (lower-case letters and blanks) and presses `key` after it."""
-        x11.activate(win)
-        x11.wait_until(lambda: x11._prop(x11.root, "_NET_ACTIVE_WINDOW")[0] == win.id,
-                       "the dialog to be focused")
-        for text in passwords:
-            for name in [{" ": "space"}.get(c, c) for c in text] + [key]:
-                code = x11.d.keysym_to_keycode(XK.string_to_keysym(name))
-                xtest.fake_input(x11.d, X.KeyPress, code)
-                xtest.fake_input(x11.d, X.KeyRelease, code)
-        x11.d.sync()
+        return new_window(x11, seen, lambda w: w in x11.client_windows(app.run.pid),
+                          "the password dialog")
 
     # A wrong password, then the right one typed ahead while the first is checked.
-    rid = "a1"
-    win = dialog()
+    win = dialog("a1")
     assert ask(app, "g1", "GET g1 windows") == ["main"]  # the wire keeps flowing
-    start = len(app.backend.lines)
-    keys(win, "nope", "open sesame")
-    got = app.backend.wait_line("GOT a1 ", STEP, start)
-    assert json.loads(got[7:]) == {"ok": True, "error": None}
-    rid = "a2"
-    keys(dialog(), "a", "b", "c")
-    got = app.backend.wait_line("GOT a2 ", STEP * 2)
-    assert json.loads(got[7:]) == {"ok": False, "error": "authentication failed"}
-    rid = "a3"
-    keys(dialog(), "", key="Escape")
-    assert json.loads(app.backend.wait_line("GOT a3 ")[7:]) == {
-        "ok": False, "error": "canceled by user"}
+    type_into(x11, win, "nope", "open sesame")
+    assert answer(app, "a1") == {"ok": True, "error": None}
+    type_into(x11, dialog("a2"), "a", "b", "c")
+    assert answer(app, "a2", STEP * 2) == {"ok": False, "error": "authentication failed"}
+    type_into(x11, dialog("a3"), "", key="Escape")
+    assert answer(app, "a3") == {"ok": False, "error": "canceled by user"}
     with open(pam_service.replace("pam.d/kelotest", "check.log")) as f:
         assert len(f.read().split()) == 5
     # A dialog still open when the launcher quits is answered then.
-    rid = "a4"
-    dialog()
+    dialog("a4")
     app.backend.send("QUIT")
-    assert json.loads(app.backend.wait_line("GOT a4 ")[7:]) == {
-        "ok": False, "error": "the launcher is quitting"}
+    assert answer(app, "a4") == {"ok": False, "error": "the launcher is quitting"}
 
 
 def test_auth_without_a_usable_pam_service_is_unavailable(tmp, dev_app):
