@@ -48,10 +48,10 @@ std::string cookies_reply(const std::vector<Cookie>& cookies);
 std::string cookies_removed_reply(size_t removed);
 
 // The cookie "set" asks for: name, value, domain, path, expires (milliseconds since 1970, empty
-// for a session cookie), secure and httpOnly ("1" for true), sameSite ("lax", "strict", else
-// none). Nullopt for a cookie that cannot be stored safely: an empty name or domain, a name
-// that is not a token, a control byte or ";" in any text, an expiry that is not a number.
-// An empty path is "/".
+// for a session cookie; dates outside 1970 to 9999 move to the nearest end), secure and
+// httpOnly ("1" for true), sameSite ("lax", "strict", else none). An empty path is "/".
+// Nullopt for a cookie that cannot be stored safely: an empty name or domain, a name that is
+// not a token, a control byte or ";" in any text, an expiry that is not a number.
 std::optional<Cookie> cookie_to_set(const std::vector<std::string>& args);
 
 // True when the cookie's name, domain and path are exactly those of a "delete" request.

@@ -5,13 +5,12 @@
 #include <libsoup/soup.h>
 #include <webkit2/webkit2.h>
 
-#include <cmath>
-
 #include "services/pending_replies.h"
 #include "wire/link.h"
 
 namespace {
 
+constexpr const char* kInvalid = "{\"ok\":false,\"error\":\"invalid cookie\"}";
 constexpr const char* kQuitting = "{\"ok\":false,\"error\":\"the launcher is quitting\"}";
 
 WebKitCookieManager* cookie_manager() {
@@ -26,8 +25,7 @@ Cookie from_soup(SoupCookie* sc) {
   c.domain = text(soup_cookie_get_domain(sc));
   c.path = text(soup_cookie_get_path(sc));
   if (GDateTime* expires = soup_cookie_get_expires(sc)) {
-    c.expires = static_cast<double>(g_date_time_to_unix(expires)) +
-                g_date_time_get_microsecond(expires) / 1e6;
+    c.expires = static_cast<double>(g_date_time_to_unix(expires));
   }
   c.secure = soup_cookie_get_secure(sc);
   c.http_only = soup_cookie_get_http_only(sc);
@@ -44,25 +42,31 @@ Cookie from_soup(SoupCookie* sc) {
   return c;
 }
 
+SoupSameSitePolicy soup_policy(SameSite s) {
+  switch (s) {
+    case SameSite::Lax:
+      return SOUP_SAME_SITE_POLICY_LAX;
+    case SameSite::Strict:
+      return SOUP_SAME_SITE_POLICY_STRICT;
+    case SameSite::None:
+      break;
+  }
+  return SOUP_SAME_SITE_POLICY_NONE;
+}
+
 SoupCookie* to_soup(const Cookie& c) {
   // A max age of -1 makes a session cookie.
   SoupCookie* sc =
       soup_cookie_new(c.name.c_str(), c.value.c_str(), c.domain.c_str(), c.path.c_str(), -1);
   if (c.expires) {
-    double whole = std::floor(*c.expires);
-    GDateTime* second = g_date_time_new_from_unix_utc(static_cast<gint64>(whole));
-    GDateTime* expires =
-        g_date_time_add(second, static_cast<GTimeSpan>((*c.expires - whole) * G_USEC_PER_SEC));
+    // The store keeps whole seconds.
+    GDateTime* expires = g_date_time_new_from_unix_utc(static_cast<gint64>(*c.expires));
     soup_cookie_set_expires(sc, expires);
     g_date_time_unref(expires);
-    g_date_time_unref(second);
   }
   soup_cookie_set_secure(sc, c.secure);
   soup_cookie_set_http_only(sc, c.http_only);
-  soup_cookie_set_same_site_policy(sc, c.same_site == SameSite::Lax ? SOUP_SAME_SITE_POLICY_LAX
-                                       : c.same_site == SameSite::Strict
-                                           ? SOUP_SAME_SITE_POLICY_STRICT
-                                           : SOUP_SAME_SITE_POLICY_NONE);
+  soup_cookie_set_same_site_policy(sc, soup_policy(c.same_site));
   return sc;
 }
 
@@ -96,8 +100,7 @@ void on_all_cookies(GObject*, GAsyncResult* result, gpointer data) {
 
 void on_cookie_added(GObject*, GAsyncResult* result, gpointer data) {
   bool stored = webkit_cookie_manager_add_cookie_finish(cookie_manager(), result, nullptr);
-  service_replies().answer(
-      ticket_of(data), stored ? "{\"ok\":true}" : "{\"ok\":false,\"error\":\"invalid cookie\"}");
+  service_replies().answer(ticket_of(data), stored ? "{\"ok\":true}" : kInvalid);
 }
 
 // One "delete": answered by the last deletion to complete.
@@ -146,7 +149,7 @@ void do_cookies(webview_t, std::unique_ptr<CookieReq> req) {
   if (cmd.op == CookieOp::Set) {
     cookie = cookie_to_set(cmd.args);
     if (!cookie) {
-      send_reply(req->id, "{\"ok\":false,\"error\":\"invalid cookie\"}");
+      send_reply(req->id, kInvalid);
       return;
     }
   }

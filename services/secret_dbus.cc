@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr const char* kOk = "{\"ok\":true}";
+
 const SecretSchema* schema() {
   static const SecretSchema s = [] {
     SecretSchema x{};
@@ -88,8 +90,8 @@ void on_lookup(GObject*, GAsyncResult* result, gpointer data) {
   auto job = take(data);
   ItemList items(nullptr, free_items);
   if (!found_items(*job, result, items)) return;
-  std::optional<std::string> text;
   if (any_locked(items.get())) return job->answer(keychain_error_json(SECRET_ERROR_IS_LOCKED));
+  std::optional<std::string> text;
   if (items) {
     if (SecretValue* value = secret_item_get_secret(SECRET_ITEM(items->data))) {
       gsize length = 0;
@@ -105,14 +107,14 @@ void on_store(GObject*, GAsyncResult* result, gpointer data) {
   auto job = take(data);
   GError* error = nullptr;
   secret_password_store_finish(result, &error);
-  job->answer_or_error(error, "{\"ok\":true}");
+  job->answer_or_error(error, kOk);
 }
 
 void on_clear(GObject*, GAsyncResult* result, gpointer data) {
   auto job = take(data);
   GError* error = nullptr;
   secret_password_clear_finish(result, &error);
-  job->answer_or_error(error, "{\"ok\":true}");
+  job->answer_or_error(error, kOk);
 }
 
 // Deleting nothing is fine, unless what is there stayed locked.
@@ -121,7 +123,7 @@ void on_found_to_delete(GObject*, GAsyncResult* result, gpointer data) {
   ItemList items(nullptr, free_items);
   if (!found_items(*job, result, items)) return;
   if (any_locked(items.get())) return job->answer(keychain_error_json(SECRET_ERROR_IS_LOCKED));
-  if (!items) return job->answer("{\"ok\":true}");
+  if (!items) return job->answer(kOk);
   GHashTable* attributes = job->attributes;
   secret_password_clearv(schema(), attributes, nullptr, on_clear, job.release());
 }
