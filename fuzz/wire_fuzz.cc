@@ -6,20 +6,25 @@
 
 #include "ai/ai_request.h"
 #include "dialogs/find.h"
+#include "services/auth.h"
 #include "services/capture.h"
+#include "services/cookies.h"
 #include "services/login.h"
 #include "services/notify.h"
 #include "services/nowplaying.h"
 #include "services/ocr.h"
+#include "services/osa.h"
 #include "services/perm.h"
 #include "services/pickcolor.h"
 #include "services/power.h"
 #include "services/quicklook.h"
 #include "services/record.h"
+#include "services/secret.h"
 #include "services/share.h"
 #include "services/shell.h"
 #include "services/sound.h"
 #include "services/speech.h"
+#include "services/spotlight.h"
 #include "services/thumb.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
@@ -95,6 +100,47 @@ void consume_notify(webview_t, std::unique_ptr<NotifReq> r) {
       x.add(Verb::SayStop, route<parse_saystop, consume<NoArgs>>);
       x.add(Verb::Voices, route<parse_voices, consume<VoicesReq>>);
       x.add(Verb::NowPlaying, route<parse_nowplaying, publish_now_playing>);
+      return x;
+    }();
+    return h;
+  }
+  // The cookie arguments are cut by the handler: cut them here too.
+  void consume_cookies(webview_t, std::unique_ptr<CookieReq> r) {
+    CookieCommand cmd = cookie_command(r->rest);
+    if (auto c = cookie_to_set(cmd.args)) g_sink += cookie_json(*c).size();
+  }
+
+  const Handlers& fuzz_handlers() {
+    static const Handlers h = [] {
+      Handlers x;
+      x.reply = [](webview_t, std::unique_ptr<ReplyReq> r) {
+        g_sink += r->call_id.size() + r->json.size() + static_cast<size_t>(r->status & 1);
+      };
+      x.eval_win = [](webview_t, std::unique_ptr<EvalReq> r) {
+        g_sink += r->win.size() + r->text.size();
+      };
+      x.title_win = x.eval_win;
+      x.title = [](webview_t, std::unique_ptr<std::string> t) { g_sink += t->size(); };
+      x.size = [](webview_t, std::unique_ptr<SizeReq> r) {
+        g_sink +=
+            r->win.size() + static_cast<size_t>(r->width & 1) + static_cast<size_t>(r->height & 1);
+      };
+      x.navr = [](webview_t, std::unique_ptr<NavrReq> r) {
+        g_sink += r->qid.size() + r->answer.size();
+      };
+      x.popupr = x.navr;
+      x.reload = [](webview_t, std::unique_ptr<NoArgs>) { ++g_sink; };
+      x.terminate = x.reload;
+      // Families with parsers of their own: x.add(Verb::V, route<parse_v, consume<VReq>>);
+      x.add(Verb::Ai, route<parse_ai, consume<AiReq>>);
+      x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
+        if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();
+      });
+      x.add(Verb::Secret, route<parse_secret, consume<SecretReq>>);
+      x.add(Verb::Auth, route<parse_auth, consume<AuthReq>>);
+      x.add(Verb::Osa, route<parse_osa, consume<OsaReq>>);
+      x.add(Verb::Cookies, route<parse_cookies, consume_cookies>);
+      x.add(Verb::Spotlight, route<parse_spotlight, consume<SpotlightReq>>);
       return x;
     }();
     return h;

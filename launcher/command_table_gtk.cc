@@ -4,11 +4,16 @@
 #include "bridge/bridge_gtk.h"
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
+#include "services/auth_gtk.h"
 #include "services/capture_gtk.h"
+#include "services/cookies_gtk.h"
 #include "services/desktop_services_gtk.h"
 #include "services/nowplaying_dbus.h"
+#include "services/osa.h"
 #include "services/pickcolor.h"
+#include "services/secret_dbus.h"
 #include "services/speech_spd.h"
+#include "services/spotlight_tracker.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -59,6 +64,11 @@ const Handlers& launcher_handlers() {
     h.add(Verb::SayStop, route<parse_saystop, do_saystop>);
     h.add(Verb::Voices, route<parse_voices, do_voices>);
     h.add(Verb::NowPlaying, route<parse_nowplaying, do_nowplaying>);
+    h.add(Verb::Secret, route<parse_secret, do_secret>);
+    h.add(Verb::Auth, route<parse_auth, do_auth>);
+    h.add(Verb::Osa, route<parse_osa, do_osa>);
+    h.add(Verb::Cookies, route<parse_cookies, do_cookies>);
+    h.add(Verb::Spotlight, route<parse_spotlight, do_spotlight>);
     return h;
   }();
   return handlers;

@@ -8,6 +8,8 @@ void kelo_main_queue_install();
 // Runs the event loop until kelo_main_loop_quit.
 void kelo_main_loop_run();
 void kelo_main_loop_quit();
+// Runs fn on the main thread when the event loop is asked to stop, before it stops.
+void kelo_on_quit(std::function<void()> fn);
 
 // Runs fn once on the main loop after ms milliseconds.
 void kelo_run_after(unsigned ms, std::function<void()> fn);

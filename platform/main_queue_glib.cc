@@ -5,6 +5,8 @@
 
 #include <deque>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/main_loop.h"
 #include "wire/main_queue.h"
@@ -13,6 +15,7 @@ namespace {
 
 GMainLoop* g_loop = nullptr;
 bool g_stopping = false;
+std::vector<std::function<void()>> g_quit_hooks;
 
 class GlibMainQueue final : public MainQueue {
  public:
@@ -74,7 +77,13 @@ void kelo_main_loop_run() {
 
 void kelo_main_loop_quit() {
   g_stopping = true;
+  for (auto& hook : std::exchange(g_quit_hooks, {}))
+    hook();
   if (g_loop) g_main_loop_quit(g_loop);
+}
+
+void kelo_on_quit(std::function<void()> fn) {
+  g_quit_hooks.push_back(std::move(fn));
 }
 
 void kelo_run_after(unsigned ms, std::function<void()> fn) {
