@@ -5,6 +5,8 @@
 #include <deque>
 
 #include "ai/ai_request.h"
+#include "audio/eq_control.h"
+#include "audio/tap.h"
 #include "dialogs/find.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
@@ -52,6 +54,11 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
       if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();
     });
+    x.add(Verb::AudioTapStop, route<parse_audiotap_stop, consume<AudioTapReq>>);
+    x.add(Verb::AudioTap, route<parse_audiotap, consume<AudioTapReq>>);
+    x.add(Verb::AudioFilterSet, route<parse_audiofilterset, consume<AudioFilterSetReq>>);
+    x.add(Verb::AudioFilters, route<parse_audiofilters, consume<AudioFiltersReq>>);
+    x.add(Verb::AudioBalance, route<parse_audiobalance, consume<double>>);
     return x;
   }();
   return h;
