@@ -14,32 +14,6 @@
 
 struct pa_operation;
 
-// Deadline of a build: a server that does not answer fails it.
-constexpr unsigned kAudioBuildDeadlineMs = 5000;
-
-// The name of this launcher's equaliser sink.
-std::string eq_sink_name();
-
-// Record streams over a set of playback streams, each through its sink's monitor, following
-// the set as it changes. A stream whose capture failed is tried again once it moves.
-class CaptureSet {
- public:
-  using Data = std::function<void(uint32_t stream, const float* frames, size_t count)>;
-  using State = std::function<void(int status)>;  // 0: one capture runs; else it failed
-
-  // Makes the captures match wanted; new ones report to on_state.
-  void follow(const std::vector<uint32_t>& wanted, int rate, const Data& on_data,
-              const State& on_state);
-  void clear();  // under PulseLock
-  bool empty() const { return captures_.empty(); }
-  // Called under PulseLock for every capture that goes.
-  std::function<void(uint32_t stream)> on_drop;
-
- private:
-  std::map<uint32_t, std::unique_ptr<Capture>> captures_;
-  std::map<uint32_t, uint32_t> failed_on_;  // stream -> the sink its capture failed on
-};
-
 // AUDIOTAP: scope "system" records the default sink's monitor; the app's scope, and "system"
 // without the app's own sound, record each chosen playback stream and mix them.
 class PulseTap final : public TapPlatform {

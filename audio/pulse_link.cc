@@ -8,9 +8,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "wire/main_queue.h"
 
@@ -306,6 +308,51 @@ void Capture::on_read(pa_stream* s, size_t, void* self) {
     capture->on_data_(static_cast<const float*>(data), bytes / (2 * sizeof(float)));
     pa_stream_drop(s);
   }
+}
+
+std::string eq_sink_name() {
+  return "kelojs-eq-" + std::to_string(getpid());
+}
+
+void CaptureSet::follow(const std::vector<uint32_t>& wanted, int rate, const Data& on_data,
+                        const State& on_state) {
+  PulseLink& link = PulseLink::get();
+  PulseLock lock;
+  std::erase_if(captures_, [&](const auto& entry) {
+    bool gone = std::find(wanted.begin(), wanted.end(), entry.first) == wanted.end();
+    if (gone && on_drop) on_drop(entry.first);
+    return gone;
+  });
+  std::erase_if(failed_on_, [&](const auto& entry) {
+    return std::find(wanted.begin(), wanted.end(), entry.first) == wanted.end();
+  });
+  for (uint32_t index : wanted) {
+    auto stream = link.streams().find(index);
+    const SinkFacts* sink =
+        stream == link.streams().end() ? nullptr : link.sink(stream->second.sink);
+    if (captures_.count(index) || !sink) continue;
+    uint32_t on_sink = stream->second.sink;
+    auto failed = failed_on_.find(index);
+    if (failed != failed_on_.end() && failed->second == on_sink) continue;
+    failed_on_.erase(index);
+    captures_[index] = std::make_unique<Capture>(
+        sink->monitor, index, rate,
+        [on_data, index](const float* frames, size_t count) { on_data(index, frames, count); },
+        [this, index, on_sink, on_state](int status) {
+          if (status != 0) {
+            PulseLock relock;
+            failed_on_[index] = on_sink;
+            if (on_drop) on_drop(index);
+            captures_.erase(index);
+          }
+          on_state(status);
+        });
+  }
+}
+
+void CaptureSet::clear() {
+  captures_.clear();
+  failed_on_.clear();
 }
 
 std::shared_ptr<Ticket> Ticket::start(std::function<void(int)> done, unsigned deadline_ms) {
