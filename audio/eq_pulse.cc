@@ -2,7 +2,11 @@
 // streams listen to them. Active: they play into this launcher's own null sink, whose monitor
 // is filtered in the record callback and played on the default sink by one playback stream.
 #include <pulse/pulseaudio.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +25,17 @@ void drop(pa_operation* op) {
 
 std::vector<uint32_t> app_streams(uint32_t held) {
   return pick_streams(PulseLink::get().streams(), StreamPick::AppChildren, getpid(), held);
+}
+
+// Sinks left behind by launchers that were killed outright go first.
+void remove_orphan_sinks() {
+  PulseLink& link = PulseLink::get();
+  for (const auto& [index, sink] : link.sinks()) {
+    long pid = 0;
+    if (std::sscanf(sink.name.c_str(), "kelojs-eq-%ld", &pid) != 1 || pid == getpid()) continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    drop(pa_context_unload_module(link.context(), sink.module, nullptr, nullptr));
+  }
 }
 
 }  // namespace
@@ -53,16 +68,22 @@ void PulseEq::listen() {
       [this](int status) { on_state(status); });
 }
 
+// Waiting, a build is done once one listener runs or every one has failed; taking over, once
+// both the record and the playback stream run, or at the first failure.
 void PulseEq::on_state(int status) {
   if (!ticket_ || !ticket_->live()) return;
-  if (status != 0) return ticket_->finish(status);
-  if (!mute_ || ++ready_ == 2) ticket_->finish(0);
+  if (status != 0) {
+    if (mute_ || listeners_.empty()) ticket_->finish(status);
+  } else if (!mute_ || ++ready_ == 2) {
+    ticket_->finish(0);
+  }
 }
 
 void PulseEq::take_over() {
   std::string args = "sink_name=" + eq_sink_name() + " rate=" + std::to_string(rate_) +
                      " channels=2 format=float32le sink_properties=device.description=kelojs-eq";
   PulseLock lock;
+  remove_orphan_sinks();
   uintptr_t seq = ++g_load_seq;
   pa_operation* op = pa_context_load_module(
       PulseLink::get().context(), "module-null-sink", args.c_str(),
@@ -74,7 +95,9 @@ void PulseEq::take_over() {
             if (current) g_self->ticket_->finish(err ? err : PA_ERR_UNKNOWN);
           } else if (!current) {
             PulseLock relock;
-            drop(pa_context_unload_module(PulseLink::get().context(), module, nullptr, nullptr));
+            if (pa_context* c = PulseLink::get().context()) {
+              drop(pa_context_unload_module(c, module, nullptr, nullptr));
+            }
           } else {
             g_self->sink_loaded(module);
           }
@@ -120,6 +143,7 @@ void PulseEq::sink_loaded(uint32_t module) {
 // moved away again is left where it is.
 void PulseEq::move_streams() {
   PulseLink& link = PulseLink::get();
+  if (!link.context()) return;
   PulseLock lock;
   for (uint32_t index : app_streams(link.sink_index(eq_sink_name()))) {
     if (!moved_.insert(index).second) continue;

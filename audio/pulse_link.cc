@@ -57,6 +57,7 @@ SinkFacts sink_of(const pa_sink_info* i) {
   f.name = i->name ? i->name : "";
   f.monitor = i->monitor_source_name ? i->monitor_source_name : "";
   f.rate = static_cast<int>(i->sample_spec.rate);
+  f.module = i->owner_module;
   return f;
 }
 

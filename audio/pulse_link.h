@@ -20,6 +20,7 @@ struct SinkFacts {
   std::string name;
   std::string monitor;  // the sink's monitor source
   int rate = 48000;
+  uint32_t module = UINT32_MAX;  // the module that owns the sink
 };
 
 class PulseLink {
@@ -36,6 +37,7 @@ class PulseLink {
   // The index of the sink with this name, or UINT32_MAX.
   uint32_t sink_index(const std::string& name) const;
   const SinkFacts* default_sink() const;
+  const std::map<uint32_t, SinkFacts>& sinks() const { return sinks_; }
 
   // Set by the audio features; run on the main thread.
   std::function<void()> on_streams_changed;

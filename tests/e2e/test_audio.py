@@ -7,6 +7,7 @@ import os
 import signal
 import subprocess
 import threading
+from types import SimpleNamespace
 
 import pytest
 
@@ -76,16 +77,28 @@ class Tone:
 
 
 @pytest.fixture
-def tone_app(dev_app, tmp, desktop):
+def tone_apps(launch, backend, tmp, desktop):
+    """Starts apps whose page plays a 1 kHz tone at half scale."""
     page = os.path.join(tmp, "tone.html")
     with open(page, "w") as f:
         f.write(TONE_PAGE)
-    app = dev_app(page)
-    app.env = desktop.child_env()
-    # Once the page runs, a script of the backend counts as the user's permission to play.
-    app.backend.wait_line(lambda l: "client.hello" in l, WINDOW)
-    app.backend.send("EVAL ctx.resume()")
-    return app
+    started = []
+
+    def start():
+        wire = backend("wire%d.sock" % len(started))
+        app = SimpleNamespace(run=launch(page, wire.path), backend=wire, env=desktop.child_env())
+        started.append(app)
+        wire.wait_connected(WINDOW, app.run)
+        # Once the page runs, a script of the backend counts as the user's permission to play.
+        app.backend.wait_line(lambda l: "client.hello" in l, WINDOW)
+        app.backend.send("EVAL ctx.resume()")
+        return app
+    return start
+
+
+@pytest.fixture
+def tone_app(tone_apps):
+    return tone_apps()
 
 
 def start_tap(app, rid, fields):
@@ -99,7 +112,7 @@ def start_tap(app, rid, fields):
 
 
 def tap_samples(app, seconds=0.5):
-    """Mono samples of the AUDIOTAP lines arriving from now on, and their lines."""
+    """Mono samples of the AUDIOTAP lines arriving from now on, and the lines."""
     start = len(app.backend.lines)
     lines = []
 
@@ -112,25 +125,31 @@ def tap_samples(app, seconds=0.5):
     return mono(pcm)[2400:], lines
 
 
+def tap_heard(app, check):
+    """The next half second of the tap when check(samples) holds for it, else None."""
+    samples, lines = tap_samples(app)
+    return (samples, lines) if check(samples) else None
+
+
 def test_tap_scopes(tone_app):
     app = tone_app
     assert start_tap(app, "t1", "app\t0\t50").endswith(
         '{"ok":true,"sampleRate":48000,"channels":2}')
-    samples, lines = tap_samples(app)
+    # The page's tone at half scale (once its stream runs smoothly), and nothing else.
+    samples, lines = wait_for(lambda: tap_heard(app, lambda s: 0.4 < level(s, 1000) < 0.6),
+                              WINDOW, "the page's tone in the tap")
     assert all(l.split("\t")[1:3] == ["48000", "2"] for l in lines)
-    # The page's tone at half scale, and nothing of a tone it does not play.
-    assert 0.4 < level(samples, 1000) < 0.6
     assert level(samples, 440) < 0.02
 
     other = Tone(app.env)
     try:
         start_tap(app, "t2", "system\t1\t50")
-        samples, _ = tap_samples(app)
+        samples, _ = wait_for(lambda: tap_heard(app, lambda s: level(s, 440) > 0.3), WINDOW,
+                              "the other client's tone")
         assert level(samples, 1000) < 0.02
-        assert level(samples, 440) > 0.3
         start_tap(app, "t3", "system\t0\t50")
-        samples, _ = tap_samples(app)
-        assert level(samples, 1000) > 0.4 and level(samples, 440) > 0.3
+        wait_for(lambda: tap_heard(app, lambda s: level(s, 1000) > 0.4 and level(s, 440) > 0.3),
+                 WINDOW, "both tones")
     finally:
         other.close()
 
@@ -185,3 +204,18 @@ def test_equaliser_filters_the_app_and_gives_its_streams_back(tone_app):
     os.kill(app.run.pid, signal.SIGTERM)
     assert app.run.wait_exit() == -signal.SIGTERM
     assert eq_sink not in pactl(env, "list", "sinks", "short")
+
+
+def test_equaliser_removes_the_sinks_of_launchers_killed_outright(tone_apps):
+    killed = tone_apps()
+    killed.backend.send("AUDIOFILTERS bq_peak,1000,1,6")
+    wait_for(lambda: '"state":"active"' in eq_state(killed, "k"), WINDOW, "the equaliser active")
+    killed.run.kill()
+    orphan = "kelojs-eq-%d" % killed.run.pid
+    assert orphan in pactl(killed.env, "list", "sinks", "short")
+
+    app = tone_apps()
+    app.backend.send("AUDIOFILTERS bq_peak,1000,1,6")
+    wait_for(lambda: '"state":"active"' in eq_state(app, "a"), WINDOW, "the equaliser active")
+    wait_for(lambda: orphan not in pactl(app.env, "list", "sinks", "short"), STEP,
+             "the orphan sink gone")
