@@ -62,7 +62,8 @@ bool run_stereo(EqBand* left, EqBand* right, size_t count, const float* in, floa
     r *= gain_right;
     out[2 * k] = l;
     out[2 * k + 1] = r;
-    bad |= !(std::fabs(l) <= FLT_MAX) | !(std::fabs(r) <= FLT_MAX);
+    bad |= !(std::fabs(l) <= FLT_MAX);
+    bad |= !(std::fabs(r) <= FLT_MAX);
   }
   return !bad;
 }

@@ -192,6 +192,13 @@ def test_equaliser_filters_the_app_and_gives_its_streams_back(tone_app):
     # New coefficients keep the state; no filter at all gives the streams back.
     app.backend.send("AUDIOFILTERSET 0\t20000\t0.707\t0", "AUDIOBALANCE 0.5")
     assert '"state":"active"' in eq_state(app, "s3")
+    # Numbers that are no numbers make a stage pass through; nothing that is not finite plays.
+    app.backend.send("AUDIOFILTERSET 0\tnan\tinf\t1e308", "AUDIOFILTERSET -1\t1\t1\t1",
+                     "AUDIOFILTERSET 99999999999\t1\t1\t1", "AUDIOBALANCE abc")
+    assert '"state":"active"' in eq_state(app, "s3b")
+    played = wait_for(lambda: (lambda s: s if level(s, 1000) > 0.4 else None)(record_sink(env)),
+                      WINDOW, "the tone unfiltered")
+    assert all(math.isfinite(x) for x in played)
     app.backend.send("AUDIOFILTERS")
     assert eq_state(app, "s4") == '{"available":true,"state":"off","filters":0,"heard":true}'
     wait_for(lambda: set(sink_inputs(env).values()) == {"kelotest"}, STEP,
