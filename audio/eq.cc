@@ -45,11 +45,9 @@ bool finite(const EqBand& b) {
 
 // The two channels run side by side so their independent chains overlap in the pipeline.
 // Returns false when an output sample is not finite.
-#if defined(__x86_64__) && !defined(__clang__)
-[[gnu::target_clones("fma", "default")]]
-#endif
-bool run_stereo(EqBand* left, EqBand* right, size_t count, const float* in, float* out,
-                size_t frames, float gain_left, float gain_right) {
+[[gnu::always_inline]] inline bool run_stereo(EqBand* left, EqBand* right, size_t count,
+                                              const float* in, float* out, size_t frames,
+                                              float gain_left, float gain_right) {
   bool bad = false;
   for (size_t k = 0; k < frames; ++k) {
     float l = in[2 * k];
@@ -67,6 +65,34 @@ bool run_stereo(EqBand* left, EqBand* right, size_t count, const float* in, floa
   }
   return !bad;
 }
+
+using RunStereo = bool (*)(EqBand*, EqBand*, size_t, const float*, float*, size_t, float, float);
+
+bool run_plain(EqBand* l, EqBand* r, size_t n, const float* in, float* out, size_t frames, float gl,
+               float gr) {
+  return run_stereo(l, r, n, in, out, frames, gl, gr);
+}
+
+// Where the processor has fused multiply-add instructions, the chain uses them inline instead
+// of calling the library's fmaf. Chosen once at start-up, not by an ifunc resolver, which
+// would run before the sanitizers' runtimes are ready.
+#if defined(__x86_64__)
+[[gnu::target("fma")]] bool run_fma(EqBand* l, EqBand* r, size_t n, const float* in, float* out,
+                                    size_t frames, float gl, float gr) {
+  return run_stereo(l, r, n, in, out, frames, gl, gr);
+}
+
+RunStereo pick_run() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("fma") ? run_fma : run_plain;
+}
+#else
+RunStereo pick_run() {
+  return run_plain;
+}
+#endif
+
+const RunStereo g_run_stereo = pick_run();
 
 // Denormal histories of a decaying filter are flushed to zero while the chain runs.
 class FlushDenormals {
@@ -226,9 +252,9 @@ bool EqChain::process(const float* in, float* out, size_t frames) {
   }
   FlushDenormals flush;
   size_t count = std::min(live_[0].size(), live_[1].size());
-  if (!run_stereo(live_[0].data(), live_[1].data(), count, in, out, frames,
-                  gain_[0].load(std::memory_order_relaxed),
-                  gain_[1].load(std::memory_order_relaxed))) {
+  if (!g_run_stereo(live_[0].data(), live_[1].data(), count, in, out, frames,
+                    gain_[0].load(std::memory_order_relaxed),
+                    gain_[1].load(std::memory_order_relaxed))) {
     // A chain that blew up starts again from rest rather than feeding noise to the speakers.
     for (auto& list : live_) {
       for (EqBand& b : list)
