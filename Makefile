@@ -23,6 +23,7 @@ demo: deps build
 
 bench: deps build
 	$(BUILD_DIR)/wire_bench
+	$(BUILD_DIR)/eq_bench
 	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/bridge_bench && $(BUILD_DIR)/media_bench; \
 	else tests/desktop/run -- $(BUILD_DIR)/bridge_bench && \
 	  tests/desktop/run -- $(BUILD_DIR)/media_bench; fi

@@ -5,6 +5,8 @@
 #include <deque>
 
 #include "ai/ai_request.h"
+#include "audio/eq_control.h"
+#include "audio/tap.h"
 #include "dialogs/find.h"
 #include "services/auth.h"
 #include "services/capture.h"
@@ -141,6 +143,43 @@ void consume_notify(webview_t, std::unique_ptr<NotifReq> r) {
       x.add(Verb::Osa, route<parse_osa, consume<OsaReq>>);
       x.add(Verb::Cookies, route<parse_cookies, consume_cookies>);
       x.add(Verb::Spotlight, route<parse_spotlight, consume<SpotlightReq>>);
+      return x;
+    }();
+    return h;
+  }
+  const Handlers& fuzz_handlers() {
+    static const Handlers h = [] {
+      Handlers x;
+      x.reply = [](webview_t, std::unique_ptr<ReplyReq> r) {
+        g_sink += r->call_id.size() + r->json.size() + static_cast<size_t>(r->status & 1);
+      };
+      x.eval_win = [](webview_t, std::unique_ptr<EvalReq> r) {
+        g_sink += r->win.size() + r->text.size();
+      };
+      x.title_win = x.eval_win;
+      x.title = [](webview_t, std::unique_ptr<std::string> t) { g_sink += t->size(); };
+      x.size = [](webview_t, std::unique_ptr<SizeReq> r) {
+        g_sink +=
+            r->win.size() + static_cast<size_t>(r->width & 1) + static_cast<size_t>(r->height & 1);
+      };
+      x.navr = [](webview_t, std::unique_ptr<NavrReq> r) {
+        g_sink += r->qid.size() + r->answer.size();
+      };
+      x.popupr = x.navr;
+      x.reload = [](webview_t, std::unique_ptr<NoArgs>) { ++g_sink; };
+      x.terminate = x.reload;
+      // Families with parsers of their own: x.add(Verb::V, route<parse_v, consume<VReq>>);
+      x.add(Verb::Find, route<parse_find, consume<FindReq>>);
+      x.add(Verb::StopFind, route<parse_stopfind, consume<std::string>>);
+      x.add(Verb::Ai, route<parse_ai, consume<AiReq>>);
+      x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
+        if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();
+      });
+      x.add(Verb::AudioTapStop, route<parse_audiotap_stop, consume<AudioTapReq>>);
+      x.add(Verb::AudioTap, route<parse_audiotap, consume<AudioTapReq>>);
+      x.add(Verb::AudioFilterSet, route<parse_audiofilterset, consume<AudioFilterSetReq>>);
+      x.add(Verb::AudioFilters, route<parse_audiofilters, consume<AudioFiltersReq>>);
+      x.add(Verb::AudioBalance, route<parse_audiobalance, consume<double>>);
       return x;
     }();
     return h;

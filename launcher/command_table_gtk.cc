@@ -1,6 +1,7 @@
 // The command table: which handler decides each command. The one place that knows every
 // subsystem.
 #include "ai/ai_queue.h"
+#include "audio/audio_gtk.h"
 #include "bridge/bridge_gtk.h"
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
@@ -69,6 +70,11 @@ const Handlers& launcher_handlers() {
     h.add(Verb::Osa, route<parse_osa, do_osa>);
     h.add(Verb::Cookies, route<parse_cookies, do_cookies>);
     h.add(Verb::Spotlight, route<parse_spotlight, do_spotlight>);
+    h.add(Verb::AudioTapStop, route<parse_audiotap_stop, do_audiotap>);
+    h.add(Verb::AudioTap, route<parse_audiotap, do_audiotap>);
+    h.add(Verb::AudioFilterSet, route<parse_audiofilterset, do_audiofilterset>);
+    h.add(Verb::AudioFilters, route<parse_audiofilters, do_audiofilters>);
+    h.add(Verb::AudioBalance, route<parse_audiobalance, do_audiobalance>);
     return h;
   }();
   return handlers;

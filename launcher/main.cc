@@ -10,6 +10,7 @@
 #include <iterator>
 #include <thread>
 
+#include "audio/audio_gtk.h"
 #include "bridge/bridge_gtk.h"
 #include "launcher/app_state.h"
 #include "launcher/bundle.h"
@@ -151,6 +152,7 @@ int main(int argc, char** argv) {
 
   std::thread([] { sock_read_loop(launcher_handlers()); }).detach();
   kelo_main_loop_run();
+  kelo_audio_shutdown();
   if (g_w) webview_destroy(g_w);
   leave(0);
 }

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "audio/audio_gtk.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
 #include "platform/x11_props.h"
@@ -76,6 +77,7 @@ std::string answer(webview_t w, std::string_view key) {
   if (key == "screens") return screens_json(current_screens());
   if (key == "mouse") return mouse(w, "main");
   if (key.starts_with("mouse:")) return mouse(w, std::string(key.substr(6)));
+  if (key == "audiofilters") return audio_filters_state_json();
   return "null";
 }
 
