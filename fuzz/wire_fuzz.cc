@@ -6,6 +6,7 @@
 
 #include "ai/ai_request.h"
 #include "dialogs/find.h"
+#include "system/clipboard.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
 
@@ -22,6 +23,13 @@ size_t g_sink = 0;
 template <class R>
 void consume(webview_t, std::unique_ptr<R> r) {
   g_sink += reinterpret_cast<uintptr_t>(r.get()) & 1;
+}
+
+// CLIPWRITE's fields through the decoders the handler uses (files are not read here).
+void decode_clip_fields(webview_t, std::unique_ptr<ClipWriteReq> r) {
+  if (!r->image.starts_with("/") && !r->image.starts_with("~"))
+    g_sink += decode_image_field(r->image, "").value_or("").size();
+  g_sink += parse_hex_colour(r->colour).has_value() + paths_from_uri_list(r->text).size();
 }
 
 const Handlers& fuzz_handlers() {
@@ -45,6 +53,7 @@ const Handlers& fuzz_handlers() {
     x.popupr = x.navr;
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { ++g_sink; };
     x.terminate = x.reload;
+    x.get = [](webview_t, std::unique_ptr<GetReq> r) { g_sink += r->id.size() + r->key.size(); };
     // Families with parsers of their own: x.add(Verb::V, route<parse_v, consume<VReq>>);
     x.add(Verb::Find, route<parse_find, consume<FindReq>>);
     x.add(Verb::StopFind, route<parse_stopfind, consume<std::string>>);
@@ -52,6 +61,9 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {
       if (auto r = parse_tool_result(line, after)) g_sink += r->text.size();
     });
+    x.add(Verb::ClipWrite, route<parse_clip_write, decode_clip_fields>);
+    x.add(Verb::ClipWatch, route<parse_clip_watch, consume<int>>);
+    x.add(Verb::DragOut, route<parse_dragout, consume<DragOutReq>>);
     return x;
   }();
   return h;

@@ -4,6 +4,8 @@
 #include "bridge/bridge_gtk.h"
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
+#include "system/clipboard_gtk.h"
+#include "system/dragout_gtk.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -36,6 +38,9 @@ const Handlers& launcher_handlers() {
     h.add(Verb::StopFind, route<parse_stopfind, do_stopfind>);
     h.add(Verb::Ai, route<parse_ai, do_ai>);
     h.add(Verb::AiToolResult, ai_tool_result);
+    h.add(Verb::ClipWrite, route<parse_clip_write, do_clip_write>);
+    h.add(Verb::ClipWatch, route<parse_clip_watch, do_clip_watch>);
+    h.add(Verb::DragOut, route<parse_dragout, do_dragout>);
     return h;
   }();
   return handlers;
