@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 
 #include "launcher/app_state.h"
 #include "platform/gobj.h"
@@ -46,32 +47,41 @@ void on_owner_change(GtkClipboard*, GdkEventOwnerChange* event, gpointer) {
 
 // ---- reading ---------------------------------------------------------------------------------
 
-// One read of a selection: the requests in flight and what they found. Every request holds the
-// read until its callback runs; the answer goes when the last one is back or the time is up.
+// One read of a selection: the representations still to ask for and what the answers held.
+// The owner is asked for one representation at a time (owners do not all serve requests that
+// overlap); every request holds the read until its callback runs, and the answer goes when
+// the last one is back or the time is up.
+enum class Field {
+  Targets,
+  Text,
+  Image,
+  Uris,
+  GnomeFiles,
+  Html,
+  Png,
+  Colour,
+  Concealed,
+  SourceUrl
+};
+
 struct SelectionRead {
-  explicit SelectionRead(GetAnswer a) : answer(std::move(a)) {}
+  SelectionRead(GetAnswer a, GtkClipboard* cb) : answer(std::move(a)), clipboard(cb) {}
   GetAnswer answer;
+  GtkClipboard* clipboard;
   bool selected_text = false;  // PRIMARY, for "selectedtext"
+  std::deque<std::pair<Field, const char*>> queue;
   ClipContent c;
   std::string png;  // the image's bytes, when a new one was read
-  int pending = 0;
   bool done = false;
   guint timer = 0;
 };
 using ReadPtr = std::shared_ptr<SelectionRead>;
 
-enum class Field { Uris, GnomeFiles, Html, Png, Colour, Concealed, SourceUrl };
-
 // The user data of one request.
 struct Request {
   ReadPtr read;
-  Field field = Field::Uris;
+  Field field;
 };
-
-Request* hold(const ReadPtr& r, Field field = Field::Uris) {
-  ++r->pending;
-  return new Request{r, field};
-}
 
 void keep_image(ClipContent& c, const std::string& png) {
   if (!png.empty() && g_saved.count != c.count) {
@@ -99,12 +109,33 @@ void finish(SelectionRead& r) {
   r.answer.send(clipboard_json(r.c));
 }
 
-void one_back(std::unique_ptr<Request> req) {
-  SelectionRead& r = *req->read;
-  if (--r.pending == 0 && !r.done) finish(r);
+void on_targets(GtkClipboard* cb, GdkAtom* atoms, gint n, gpointer p);
+void on_contents(GtkClipboard*, GtkSelectionData* data, gpointer p);
+void on_text(GtkClipboard*, const gchar* text, gpointer p);
+void on_image(GtkClipboard*, GdkPixbuf* image, gpointer p);
+
+// Asks for the next representation, or answers when none is left.
+void ask_next(const ReadPtr& r) {
+  if (r->done) return;
+  if (r->queue.empty()) return finish(*r);
+  auto [field, target] = r->queue.front();
+  r->queue.pop_front();
+  auto* req = new Request{r, field};
+  switch (field) {
+    case Field::Targets:
+      return gtk_clipboard_request_targets(r->clipboard, on_targets, req);
+    case Field::Text:
+      return gtk_clipboard_request_text(r->clipboard, on_text, req);
+    case Field::Image:
+      return gtk_clipboard_request_image(r->clipboard, on_image, req);
+    default:
+      return gtk_clipboard_request_contents(r->clipboard, gdk_atom_intern_static_string(target),
+                                            on_contents, req);
+  }
 }
 
-void start(const ReadPtr& r) {
+void start(ReadPtr r, Field first) {
+  r->queue.emplace_back(first, nullptr);
   r->timer = g_timeout_add_full(
       G_PRIORITY_DEFAULT, kReadLimitMs,
       [](gpointer data) -> gboolean {
@@ -113,7 +144,8 @@ void start(const ReadPtr& r) {
         if (!r.done) finish(r);
         return G_SOURCE_REMOVE;
       },
-      new Request{r}, [](gpointer data) { delete static_cast<Request*>(data); });
+      new Request{r, first}, [](gpointer data) { delete static_cast<Request*>(data); });
+  ask_next(r);
 }
 
 // HTML is UTF-8 unless it starts with a UTF-16 byte order mark (as some browsers offer it).
@@ -160,71 +192,75 @@ void take(SelectionRead& r, Field field, std::string_view bytes) {
     case Field::SourceUrl:
       c.source_url = trimmed(bytes);
       break;
+    default:
+      break;
   }
 }
 
+// Every callback takes its request back, uses the answer unless the read is over, and asks for
+// the next representation.
+struct Answered {
+  explicit Answered(gpointer p) : req(static_cast<Request*>(p)) {}
+  ~Answered() { ask_next(req->read); }
+  bool wanted() const { return !req->read->done; }
+  std::unique_ptr<Request> req;
+};
+
 void on_contents(GtkClipboard*, GtkSelectionData* data, gpointer p) {
-  std::unique_ptr<Request> req(static_cast<Request*>(p));
-  SelectionRead& r = *req->read;
-  if (!r.done && data && gtk_selection_data_get_length(data) >= 0) {
+  Answered a(p);
+  if (a.wanted() && data && gtk_selection_data_get_length(data) >= 0) {
     auto* bytes = reinterpret_cast<const char*>(gtk_selection_data_get_data(data));
-    take(r, req->field,
+    take(*a.req->read, a.req->field,
          std::string_view(bytes ? bytes : "",
                           static_cast<size_t>(gtk_selection_data_get_length(data))));
   }
-  one_back(std::move(req));
 }
 
 void on_text(GtkClipboard*, const gchar* text, gpointer p) {
-  std::unique_ptr<Request> req(static_cast<Request*>(p));
-  if (text && !req->read->done) req->read->c.text = text;
-  one_back(std::move(req));
+  Answered a(p);
+  if (a.wanted() && text) a.req->read->c.text = text;
 }
 
 // Images offered only in other formats arrive decoded and are saved as PNG.
 void on_image(GtkClipboard*, GdkPixbuf* image, gpointer p) {
-  std::unique_ptr<Request> req(static_cast<Request*>(p));
+  Answered a(p);
   gchar* buf = nullptr;
   gsize size = 0;
-  if (image && !req->read->done &&
+  if (a.wanted() && image &&
       gdk_pixbuf_save_to_buffer(image, &buf, &size, "png", nullptr, nullptr)) {
-    req->read->png.assign(buf, size);
+    a.req->read->png.assign(buf, size);
   }
   g_free(buf);
-  one_back(std::move(req));
 }
 
-void on_targets(GtkClipboard* cb, GdkAtom* atoms, gint n, gpointer p) {
-  std::unique_ptr<Request> req(static_cast<Request*>(p));
-  const ReadPtr& r = req->read;
+void on_targets(GtkClipboard*, GdkAtom* atoms, gint n, gpointer p) {
+  Answered a(p);
+  SelectionRead& r = *a.req->read;
+  if (!a.wanted() || !atoms) return;
   auto has = [&](const char* name) {
-    GdkAtom atom = gdk_atom_intern_static_string(name);
-    return atoms && std::find(atoms, atoms + n, atom) != atoms + n;
+    return std::find(atoms, atoms + n, gdk_atom_intern_static_string(name)) != atoms + n;
   };
-  auto fetch = [&](Field field, const char* target) {
-    gtk_clipboard_request_contents(cb, gdk_atom_intern_static_string(target), on_contents,
-                                   hold(r, field));
+  auto want = [&](Field field, const char* target = nullptr) {
+    r.queue.emplace_back(field, target);
   };
-  if (r->done || !atoms) return one_back(std::move(req));
   if (has("text/uri-list")) {
-    fetch(Field::Uris, "text/uri-list");
+    want(Field::Uris, "text/uri-list");
   } else if (has("x-special/gnome-copied-files")) {
-    fetch(Field::GnomeFiles, "x-special/gnome-copied-files");
+    want(Field::GnomeFiles, "x-special/gnome-copied-files");
   }
-  if (gtk_targets_include_text(atoms, n)) gtk_clipboard_request_text(cb, on_text, hold(r));
-  if (has("text/html")) fetch(Field::Html, "text/html");
+  if (gtk_targets_include_text(atoms, n)) want(Field::Text);
+  if (has("text/html")) want(Field::Html, "text/html");
   // The image of a change count is read once.
-  if (g_saved.path.empty() || g_saved.count != r->c.count) {
+  if (g_saved.path.empty() || g_saved.count != r.c.count) {
     if (has("image/png")) {
-      fetch(Field::Png, "image/png");
+      want(Field::Png, "image/png");
     } else if (gtk_targets_include_image(atoms, n, FALSE)) {
-      gtk_clipboard_request_image(cb, on_image, hold(r));
+      want(Field::Image);
     }
   }
-  if (has("application/x-color")) fetch(Field::Colour, "application/x-color");
-  if (has("x-kde-passwordManagerHint")) fetch(Field::Concealed, "x-kde-passwordManagerHint");
-  if (has("chromium/x-source-url")) fetch(Field::SourceUrl, "chromium/x-source-url");
-  one_back(std::move(req));
+  if (has("application/x-color")) want(Field::Colour, "application/x-color");
+  if (has("x-kde-passwordManagerHint")) want(Field::Concealed, "x-kde-passwordManagerHint");
+  if (has("chromium/x-source-url")) want(Field::SourceUrl, "chromium/x-source-url");
 }
 
 // ---- writing ---------------------------------------------------------------------------------
@@ -281,18 +317,17 @@ std::string clipboard_count_answer() {
 }
 
 void answer_clipboard(GetAnswer answer) {
-  auto r = std::make_shared<SelectionRead>(std::move(answer));
+  auto r = std::make_shared<SelectionRead>(std::move(answer), clipboard());
   r->c.count = g_book.count();
   r->c.source_app = note_source();
-  start(r);
-  gtk_clipboard_request_targets(clipboard(), on_targets, hold(r));
+  start(r, Field::Targets);
 }
 
 void answer_selected_text(GetAnswer answer) {
-  auto r = std::make_shared<SelectionRead>(std::move(answer));
+  auto r =
+      std::make_shared<SelectionRead>(std::move(answer), gtk_clipboard_get(GDK_SELECTION_PRIMARY));
   r->selected_text = true;
-  start(r);
-  gtk_clipboard_request_text(gtk_clipboard_get(GDK_SELECTION_PRIMARY), on_text, hold(r));
+  start(r, Field::Text);
 }
 
 void do_clip_write(webview_t, std::unique_ptr<ClipWriteReq> req) {
@@ -324,9 +359,11 @@ void do_clip_write(webview_t, std::unique_ptr<ClipWriteReq> req) {
   }
   int n = 0;
   GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &n);
-  // No target at all takes the clipboard with nothing on it: that clears it.
+  // No target at all takes the clipboard with nothing on it: that clears it (the table must
+  // still be given).
+  static GtkTargetEntry none{};
   if (gtk_clipboard_set_with_data(
-          clipboard(), targets, static_cast<guint>(n), serve,
+          clipboard(), targets ? targets : &none, static_cast<guint>(n), serve,
           [](GtkClipboard*, gpointer data) { delete static_cast<Offer*>(data); }, offer.get())) {
     offer.release();
     gtk_clipboard_set_can_store(clipboard(), nullptr, 0);

@@ -5,7 +5,7 @@ input, one command a line, answering one line each on its standard output.
     primary TEXT           owns PRIMARY with this text             -> "ok"
     read TARGET            the CLIPBOARD's TARGET                  -> "data BASE64" or "none"
     window TITLE           shows a window taking file drops        -> "window XID"
-A drop on the window prints "drop URI...". Its WM_CLASS is "kelopeer".
+A drag the window has answered prints "over", a drop on it "drop URI...". Its WM_CLASS is "kelopeer".
 """
 
 import base64
@@ -20,6 +20,7 @@ from harness import STEP, WINDOW
 if __name__ == "__main__":
     import gi
     gi.require_version("Gtk", "3.0")
+    gi.require_version("Gdk", "3.0")
     gi.require_version("GdkX11", "3.0")
     from gi.repository import GLib
     GLib.set_prgname("kelopeer")
@@ -35,11 +36,15 @@ def main():
     owner = Gtk.Invisible()
     owned = {}  # selection atom -> {target atom: bytes}
     drop = Gtk.Window(title="peer")
-    Gtk.drag_dest_set(drop, Gtk.DestDefaults.ALL, [Gtk.TargetEntry.new("text/uri-list", 0, 0)],
-                      Gdk.DragAction.COPY)
+    drop.drag_dest_set(Gtk.DestDefaults.ALL, [Gtk.TargetEntry.new("text/uri-list", 0, 0)],
+                       Gdk.DragAction.COPY)
     drop.connect("drag-data-received",
                  lambda w, ctx, x, y, data, info, t: say("drop " + " ".join(data.get_uris())))
     drop.connect("map-event", lambda *a: say("window %d" % drop.get_window().get_xid()))
+    # A source sends its next position only once it has the answer to the last one: a second
+    # position means the source knows the window takes the drop.
+    motions = []
+    drop.connect("drag-motion", lambda *a: motions.append(1) or len(motions) != 2 or say("over"))
 
     def serve(widget, data, info, time):
         offers = owned.get(data.get_selection(), {})
@@ -96,15 +101,22 @@ class Peer:
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         self.pid = self.proc.pid
         self._lines = queue.Queue()
-        threading.Thread(target=lambda: [self._lines.put(line.rstrip("\n"))
-                                         for line in self.proc.stdout], daemon=True).start()
+        threading.Thread(target=self._read, daemon=True).start()
         self.expect("ready", WINDOW)
 
-    def expect(self, prefix, timeout=STEP):
-        """The next output line, which must start with `prefix`."""
+    def _read(self):
+        for line in self.proc.stdout:
+            self._lines.put(line.rstrip("\n"))
+        self._lines.put("(the peer ended)")
+
+    def expect(self, prefix, timeout=STEP, required=True):
+        """The next output line, which must start with `prefix` (None after the time-out when
+        it is not required)."""
         try:
             line = self._lines.get(timeout=timeout)
         except queue.Empty:
+            if not required:
+                return None
             line = "(nothing within %.1f s)" % timeout
         assert line.startswith(prefix), "peer said %r, expected %r" % (line, prefix)
         return line[len(prefix):].strip()

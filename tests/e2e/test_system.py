@@ -29,11 +29,17 @@ def peer(desktop):
     apps = os.path.join(env["XDG_DATA_HOME"], "applications")
     os.makedirs(apps, exist_ok=True)
     with open(os.path.join(apps, "org.example.Peer.desktop"), "w") as f:
-        f.write("[Desktop Entry]\nType=Application\nName=Peer\nExec=peer\n"
+        f.write("[Desktop Entry]\nType=Application\nName=Peer\nExec=true\n"
                 "StartupWMClass=kelopeer\n")
     p = Peer(env)
     yield p
     p.close()
+
+
+def line(wire, prefix, start):
+    """The first line from `start` on that begins with `prefix`, split at blanks."""
+    index = wire.wait(prefix, start)
+    return wire.lines[index].split(" ")
 
 
 def png(width, height):
@@ -68,7 +74,9 @@ def test_battery_and_wifi_come_from_the_system_bus(app, desktop):
 
 def test_clipboard_round_trips_with_another_application(app, peer):
     wire, _ = app()
+    peer.ask("window peer", "window")  # names its application
     wire.send("CLIPWATCH 50")
+    wire.marker()  # watching from here on
     image = png(3, 2)
     start = wire.mark
     peer.own({"UTF8_STRING": b"hello", "text/html": b"<b>hello</b>", "image/png": image,
@@ -76,7 +84,7 @@ def test_clipboard_round_trips_with_another_application(app, peer):
               "application/x-color": struct.pack("=4H", 65535, 0, 0, 32768),
               "x-kde-passwordManagerHint": b"secret",
               "chromium/x-source-url": b"https://example.org/"})
-    change = wire.lines[wire.wait("CLIPCHANGE ", start)].split()
+    change = line(wire, "CLIPCHANGE ", start)
     assert change[2] == "0"
     clip = wire.get("clipboard")
     assert clip == {"kind": "files", "changeCount": int(change[1]), "text": "hello",
@@ -95,7 +103,7 @@ def test_clipboard_round_trips_with_another_application(app, peer):
     start = wire.mark
     wire.send("CLIPWRITE t\\tx\t<i>h</i>\tdata:image/png;base64,%s\t#00ff00\t%s\t/no/such"
               % (base64.b64encode(image).decode(), REPO))
-    change = wire.lines[wire.wait("CLIPCHANGE ", start)].split()
+    change = line(wire, "CLIPCHANGE ", start)
     assert change[2] == "1"
     assert peer.read("UTF8_STRING") == b"t\tx"
     assert peer.read("text/html") == b"<i>h</i>"
@@ -127,7 +135,7 @@ def test_a_clipboard_owner_that_never_answers_does_not_stop_the_wire(app, deskto
         wire.send("GET s1 clipboard", "GET s2 windows")
         answered = wire.wait("GOT s2 ", start)
         assert wire.wait("GOT s1 ", start) > answered
-        assert '"kind":"empty"' in wire.lines[wire.wait("GOT s1 ", start)]
+        assert '"kind":"empty"' in line(wire, "GOT s1 ", start)[2]
     finally:
         d.close()
 
@@ -166,8 +174,8 @@ def test_dragout_drops_files_on_another_application(app, x11, peer, tmp):
     for p in paths:
         open(p, "w").close()
     win = x11.d.create_resource_object("window", int(peer.ask("window drop here", "window")))
-    x11.move_frame(win, 1200, 200, 300, 300)
-    target = x11.wait_frame(win, lambda f: (f.x, f.y) == (1200, 200), "peer at 1200,200")
+    x11.move_frame(win, 1500, 200, 300, 300)  # beside the launcher's window
+    target = x11.wait_frame(win, lambda f: (f.x, f.y) == (1500, 200), "peer at 1500,200")
     report_presses(wire)
     x, y = press_in(wire, x11, main)
     try:
@@ -176,6 +184,12 @@ def test_dragout_drops_files_on_another_application(app, x11, peer, tmp):
         for step in range(1, 11):
             x11.pointer_to(x + (target.x + 150 - x) * step // 10,
                            y + (target.y + 150 - y) * step // 10)
+        cx, cy = target.x + 150, target.y + 150
+
+        def wiggle():  # a pointer still moving over the window, until the peer has answered
+            x11.pointer_to(cx + (x11.pointer()[0] == cx), cy)
+            return peer.expect("over", 0.1, required=False) is not None
+        wait_for(wiggle, STEP, "the peer to take the drag")
     finally:
         x11.release()
     assert peer.expect("drop").split() == [file_uri(p) for p in paths]
