@@ -3,7 +3,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/scrnsaver.h>
-#include <gdk/gdkx.h>
 #include <unistd.h>
 
 #include <map>

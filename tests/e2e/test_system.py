@@ -5,7 +5,6 @@ import base64
 import os
 import struct
 import sys
-import time
 
 import pytest
 from Xlib import X, display as xdisplay
@@ -21,6 +20,8 @@ from fakes.networkmanager import NetworkManager  # noqa: E402
 from fakes.upower import CHARGING, UPower  # noqa: E402
 
 PEER_APP = {"name": "Peer", "bundleId": "org.example.Peer"}
+IMAGE = base64.b64decode("iVBORw0KGgoAAAANSUhEUgAAAAMAAAACCAYAAACddGYaAAAABHNCSVQICAgIfAhkiAAAABNJ"
+                         "REFUCJljNE6b+Z8BCpgYkAAAMoICNcvL384AAAAASUVORK5CYII=")  # 3 x 2 PNG
 
 
 @pytest.fixture
@@ -40,15 +41,6 @@ def line(wire, prefix, start):
     """The first line from `start` on that begins with `prefix`, split at blanks."""
     index = wire.wait(prefix, start)
     return wire.lines[index].split(" ")
-
-
-def png(width, height):
-    import gi
-    gi.require_version("GdkPixbuf", "2.0")
-    from gi.repository import GdkPixbuf
-    image = GdkPixbuf.Pixbuf.new(GdkPixbuf.Colorspace.RGB, True, 8, width, height)
-    image.fill(0x336699ff)
-    return image.save_to_bufferv("png", [], [])[1]
 
 
 def test_battery_and_wifi_come_from_the_system_bus(app, desktop):
@@ -77,9 +69,8 @@ def test_clipboard_round_trips_with_another_application(app, peer):
     peer.ask("window peer", "window")  # names its application
     wire.send("CLIPWATCH 50")
     wire.marker()  # watching from here on
-    image = png(3, 2)
     start = wire.mark
-    peer.own({"UTF8_STRING": b"hello", "text/html": b"<b>hello</b>", "image/png": image,
+    peer.own({"UTF8_STRING": b"hello", "text/html": b"<b>hello</b>", "image/png": IMAGE,
               "text/uri-list": b"file:///tmp/a%20b\r\nhttp://x/\r\n",
               "application/x-color": struct.pack("=4H", 65535, 0, 0, 32768),
               "x-kde-passwordManagerHint": b"secret",
@@ -94,7 +85,7 @@ def test_clipboard_round_trips_with_another_application(app, peer):
                     "sourceURL": "https://example.org/"}
     assert clip["image"].endswith("-%s.png" % change[1])
     with open(clip["image"], "rb") as f:
-        assert f.read() == image
+        assert f.read() == IMAGE
     saved = os.stat(clip["image"]).st_mtime_ns
     assert wire.get("clipboard")["image"] == clip["image"]
     assert os.stat(clip["image"]).st_mtime_ns == saved  # not written again
@@ -102,12 +93,12 @@ def test_clipboard_round_trips_with_another_application(app, peer):
     # Written by the launcher: every form reaches the other application.
     start = wire.mark
     wire.send("CLIPWRITE t\\tx\t<i>h</i>\tdata:image/png;base64,%s\t#00ff00\t%s\t/no/such"
-              % (base64.b64encode(image).decode(), REPO))
+              % (base64.b64encode(IMAGE).decode(), REPO))
     change = line(wire, "CLIPCHANGE ", start)
     assert change[2] == "1"
     assert peer.read("UTF8_STRING") == b"t\tx"
     assert peer.read("text/html") == b"<i>h</i>"
-    assert peer.read("image/png") == image
+    assert peer.read("image/png") == IMAGE
     assert peer.read("application/x-color") == struct.pack("=4H", 0, 65535, 0, 65535)
     assert peer.read("text/uri-list") == (file_uri(REPO) + "\r\n").encode()
     mine = wire.get("clipboard")
@@ -127,17 +118,14 @@ def test_clipboard_round_trips_with_another_application(app, peer):
 def test_a_clipboard_owner_that_never_answers_does_not_stop_the_wire(app, desktop):
     wire, _ = app()
     d = xdisplay.Display(desktop.display)
-    try:
-        stuck = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
-        stuck.set_selection_owner(d.intern_atom("CLIPBOARD"), X.CurrentTime)
-        d.sync()
-        start = wire.mark
-        wire.send("GET s1 clipboard", "GET s2 windows")
-        answered = wire.wait("GOT s2 ", start)
-        assert wire.wait("GOT s1 ", start) > answered
-        assert '"kind":"empty"' in line(wire, "GOT s1 ", start)[2]
-    finally:
-        d.close()
+    stuck = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+    stuck.set_selection_owner(d.intern_atom("CLIPBOARD"), X.CurrentTime)
+    d.sync()
+    start = wire.mark
+    wire.send("GET s1 clipboard", "GET s2 windows")
+    assert wire.wait("GOT s1 ", start) > wire.wait("GOT s2 ", start)
+    assert '"kind":"empty"' in line(wire, "GOT s1 ", start)[2]
+    d.close()
 
 
 def test_other_applications_their_windows_and_the_selection(app, x11, peer):

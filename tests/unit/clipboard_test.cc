@@ -121,8 +121,6 @@ TEST(ClipRecord, KindAndFieldOrder) {
             R"("image":"/tmp/kelojs-clip-1-7.png","imageSize":{"width":3,"height":2},)"
             R"("color":"#ffffff","concealed":true,"sourceApp":{"name":"Editor","bundleId":null},)"
             R"("sourceURL":"https://e.x/"})");
-  EXPECT_EQ(clip_count_json(12), R"({"changeCount":12})");
-  EXPECT_EQ(clip_image_path("/tmp/", 42, 3), "/tmp/kelojs-clip-42-3.png");
 }
 
 TEST(ClipBook, OwnWritesSourcesAndWatch) {
