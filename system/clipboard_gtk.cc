@@ -1,5 +1,5 @@
-// The CLIPBOARD selection through GtkClipboard. Reads ask the owner for each representation at
-// once and answer when the last one is back or the time is up; a write offers every
+// The CLIPBOARD selection through GtkClipboard. Reads ask the owner for one representation
+// after another and answer when the last is back or the time is up; a write offers every
 // representation under its usual targets and marks them storable.
 #include "system/clipboard_gtk.h"
 
