@@ -1,11 +1,10 @@
-"""Another application on the test desktop: a small GTK program driven through its standard
-input, one command a line, answering one line each on its standard output.
+"""Another application on the test desktop: a GTK program answering one command a line.
 
     own TARGET=BASE64...   owns CLIPBOARD with these targets        -> "ok"
     primary TEXT           owns PRIMARY with this text             -> "ok"
     read TARGET            the CLIPBOARD's TARGET                  -> "data BASE64" or "none"
     window TITLE           shows a window taking file drops        -> "window XID"
-A drag the window has answered prints "over", a drop on it "drop URI...". Its WM_CLASS is "kelopeer".
+Drags the window has answered print "over", drops "drop URI...". Its WM_CLASS is "kelopeer".
 """
 
 import base64
@@ -28,8 +27,7 @@ if __name__ == "__main__":
 
 
 def say(line):
-    sys.stdout.write(line + "\n")
-    sys.stdout.flush()
+    print(line, flush=True)
 
 
 def main():

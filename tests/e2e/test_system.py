@@ -37,8 +37,7 @@ def peer(desktop):
     p.close()
 
 
-def line(wire, prefix, start):
-    """The first line from `start` on that begins with `prefix`, split at blanks."""
+def line(wire, prefix, start):  # the first line from `start` on with `prefix`, split at blanks
     index = wire.wait(prefix, start)
     return wire.lines[index].split(" ")
 
