@@ -15,6 +15,8 @@
 #include "services/secret_dbus.h"
 #include "services/speech_spd.h"
 #include "services/spotlight_tracker.h"
+#include "system/clipboard_gtk.h"
+#include "system/dragout_gtk.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -75,6 +77,9 @@ const Handlers& launcher_handlers() {
     h.add(Verb::AudioFilterSet, route<parse_audiofilterset, do_audiofilterset>);
     h.add(Verb::AudioFilters, route<parse_audiofilters, do_audiofilters>);
     h.add(Verb::AudioBalance, route<parse_audiobalance, do_audiobalance>);
+    h.add(Verb::ClipWrite, route<parse_clip_write, do_clip_write>);
+    h.add(Verb::ClipWatch, route<parse_clip_watch, do_clip_watch>);
+    h.add(Verb::DragOut, route<parse_dragout, do_dragout>);
     return h;
   }();
   return handlers;

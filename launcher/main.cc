@@ -22,6 +22,7 @@
 #include "launcher/webview.h"
 #include "media/media_scheme_gtk.h"
 #include "platform/main_loop.h"
+#include "system/clipboard_gtk.h"
 #include "windows/pointer_moves_gtk.h"
 #include "windows/screens_gtk.h"
 #include "wire/link.h"
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
   }
 
   install_system_observers();
+  install_clipboard_observer();
 
   if (!g_windowless && !start_front_end(params.url)) {
     std::fprintf(stderr, "launcher: cannot read %s\n", params.url.c_str());
@@ -153,6 +155,7 @@ int main(int argc, char** argv) {
   std::thread([] { sock_read_loop(launcher_handlers()); }).detach();
   kelo_main_loop_run();
   kelo_audio_shutdown();
+  store_clipboard_at_exit();
   if (g_w) webview_destroy(g_w);
   leave(0);
 }

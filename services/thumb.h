@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/pixel_size.h"
+
 // THUMB id path<TAB>size
 struct ThumbReq {
   std::string id;
@@ -17,10 +19,6 @@ std::unique_ptr<ThumbReq> parse_thumb(std::string_view line, size_t after);
 // below 1 mean 256 points; sizes above 1024 points are treated as 1024, which bounds memory.
 int thumb_box_pixels(int size);
 
-struct PixelSize {
-  int width = 0;
-  int height = 0;
-};
 // An image of width x height scaled to fit a box x box square, aspect kept, never enlarged,
 // at least one pixel each way.
 PixelSize fit_in_box(int width, int height, int box);

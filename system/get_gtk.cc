@@ -7,10 +7,15 @@
 #include <string_view>
 
 #include "audio/audio_gtk.h"
+#include "launcher/app_state.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
 #include "platform/x11_props.h"
+#include "system/clipboard_gtk.h"
+#include "system/desktop_x11.h"
 #include "system/queries.h"
+#include "system/system_bus_dbus.h"
+#include "windows/app_presence_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
@@ -70,6 +75,47 @@ std::string mouse(webview_t w, const std::string& id) {
   return mouse_record_json(x, y, content, screen);
 }
 
+std::string activation() {
+  bool active = false;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* l = windows; l; l = l->next)
+    active = active || gtk_window_is_active(GTK_WINDOW(l->data));
+  g_list_free(windows);
+  return activation_json(g_accessory, active, app_hidden());
+}
+
+// The main window's close button.
+std::string close_button(webview_t w) {
+  CloseButton button;
+  if (GtkWindow* window = webview_window(w)) {
+    ChromeFacts chrome = window_chrome_facts(window, nullptr);
+    if (auto own = own_close_button(window)) {
+      button = {CloseButton::Own, *own};
+    } else if (chrome.frame && chrome.controls[0] &&
+               !(state_of(window) & GDK_WINDOW_STATE_FULLSCREEN)) {
+      button.kind = CloseButton::WindowManager;
+    }
+  }
+  return close_button_json(button);
+}
+
+// Keys the platform answers later; their answer is written from its callback.
+bool answer_later(const std::string& id, std::string_view key) {
+  static constexpr std::pair<std::string_view, void (*)(GetAnswer)> kLater[] = {
+      {"battery", answer_battery},
+      {"wifi", answer_wifi},
+      {"locale", answer_locale},
+      {"clipboard", answer_clipboard},
+      {"selectedtext", answer_selected_text}};
+  for (const auto& [name, read] : kLater) {
+    if (key == name) {
+      read(GetAnswer(id));
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string answer(webview_t w, std::string_view key) {
   if (key == "windows") return windows_list(w);
   if (key == "win") return window_info(w, "main");
@@ -78,11 +124,19 @@ std::string answer(webview_t w, std::string_view key) {
   if (key == "mouse") return mouse(w, "main");
   if (key.starts_with("mouse:")) return mouse(w, std::string(key.substr(6)));
   if (key == "audiofilters") return audio_filters_state_json();
+  if (key == "clipboard:count") return clipboard_count_answer();
+  if (key == "otherwindows") return other_windows_answer();
+  if (key == "frontmost") return frontmost_answer();
+  if (key == "fgscreen") return fgscreen_answer();
+  if (key == "idle") return idle_answer();
+  if (key == "debug:trafficpos") return close_button(w);
+  if (key == "debug:activation") return activation();
   return "null";
 }
 
 }  // namespace
 
 void do_get(webview_t w, std::unique_ptr<GetReq> req) {
+  if (answer_later(req->id, req->key)) return;
   sock_write_line("GOT " + req->id + " " + answer(w, req->key));
 }

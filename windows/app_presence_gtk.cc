@@ -18,6 +18,7 @@ namespace {
 
 // Ids of the windows hide_app hid, in the order they were hidden.
 std::vector<std::string> g_hidden_ids;
+bool g_app_hidden = false;
 
 std::vector<std::pair<std::string, GtkWindow*>> app_windows() {
   std::vector<std::pair<std::string, GtkWindow*>> all;
@@ -53,6 +54,7 @@ void become_accessory() {
 }
 
 void hide_app() {
+  g_app_hidden = true;
   for (auto& [id, window] : app_windows()) {
     if (!gtk_widget_get_visible(GTK_WIDGET(window))) continue;
     g_hidden_ids.push_back(id);
@@ -60,7 +62,12 @@ void hide_app() {
   }
 }
 
+bool app_hidden() {
+  return g_app_hidden;
+}
+
 void unhide_app(bool activate) {
+  g_app_hidden = false;
   std::vector<std::string> ids = std::move(g_hidden_ids);
   g_hidden_ids.clear();
   GtkWindow* last = nullptr;

@@ -15,6 +15,8 @@ void update_taskbar_presence(GtkWindow* window);
 
 // Hides every visible window of the app, remembering which ones were shown.
 void hide_app();
+// Between hide_app and unhide_app.
+bool app_hidden();
 // Shows again what hide_app hid; with activate, the frontmost of them takes the focus.
 void unhide_app(bool activate);
 // Brings the app forward: its main window, else the first visible window.

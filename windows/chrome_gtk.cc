@@ -228,3 +228,15 @@ ChromeFacts window_chrome_facts(GtkWindow* window, WebKitWebView* view) {
   bool first_mouse = view && g_object_get_data(G_OBJECT(view), kFirstMouseKey);
   return chrome_facts(chrome_of(window).state, first_mouse);
 }
+
+std::optional<Rect> own_close_button(GtkWindow* window) {
+  const WindowChrome& c = chrome_of(window);
+  GtkWidget* close = c.buttons[0];
+  if (!close || !gtk_widget_is_drawable(close)) return std::nullopt;
+  int x = 0, y = 0;
+  if (!gtk_widget_translate_coordinates(close, GTK_WIDGET(window), 0, 0, &x, &y))
+    return std::nullopt;
+  GtkAllocation a;
+  gtk_widget_get_allocation(close, &a);
+  return Rect{double(x), double(y), double(a.width), double(a.height)};
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "windows/chrome.h"
+#include "windows/screens.h"
 #include "wire/main_queue.h"
 
 typedef struct _GtkWindow GtkWindow;
@@ -21,3 +22,6 @@ void apply_chrome_fields(GtkWindow* window, WebKitWebView* view, const ChromeReq
 void do_chrome(webview_t w, std::unique_ptr<ChromeReq> req);
 
 ChromeFacts window_chrome_facts(GtkWindow* window, WebKitWebView* view);
+
+// The launcher's own close button in the window's coordinates, while it shows.
+std::optional<Rect> own_close_button(GtkWindow* window);

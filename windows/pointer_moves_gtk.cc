@@ -149,6 +149,10 @@ void install_mouse_down_cache() {
   gdk_event_handler_set(on_event, nullptr, nullptr);
 }
 
+GdkEvent* kelo_live_press(GtkWindow* window) {
+  return live_press(window).release();
+}
+
 void do_dragwin(webview_t w, std::unique_ptr<std::string> id) {
   GtkWindow* window = window_for_id(w, *id);
   EventPtr press = live_press(window);

@@ -36,5 +36,9 @@ void forget_winstate(const std::string& id);
 void install_screen_observers();
 // The desktop prefers dark colours.
 bool theme_is_dark();
+// The locale record's facts now; system_locale is localed's Locale property (null without it).
+typedef struct _GVariant GVariant;
+struct LocaleInfo;
+LocaleInfo current_locale(GVariant* system_locale);
 // Theme, locale, sleep and wake, and screen changes; sends the theme once at once.
 void install_system_observers();

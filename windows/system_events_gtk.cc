@@ -19,35 +19,6 @@ void send_theme() {
   sock_write_line(theme_is_dark() ? "SYS theme dark" : "SYS theme light");
 }
 
-LocaleInfo current_locale(GVariant* system_locale) {
-  LocaleInfo info;
-  info.languages = languages_from_env(std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
-                                      std::getenv("LC_MESSAGES"), std::getenv("LANG"));
-  if (system_locale && g_variant_is_of_type(system_locale, G_VARIANT_TYPE_STRING_ARRAY)) {
-    gsize n = 0;
-    const char** entries = g_variant_get_strv(system_locale, &n);
-    for (gsize i = 0; i < n; ++i) {
-      if (std::strncmp(entries[i], "LANG=", 5) == 0) {
-        info.system = languages_from_env(nullptr, nullptr, nullptr, entries[i] + 5);
-      }
-    }
-    g_free(entries);
-  }
-  const char* region_source = nullptr;
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* v = std::getenv(name);
-    if (v && *v) {
-      region_source = v;
-      break;
-    }
-  }
-  info.region = region_from_locale(region_source);
-  GTimeZone* tz = g_time_zone_new_local();
-  info.time_zone = g_time_zone_get_identifier(tz);
-  g_time_zone_unref(tz);
-  return info;
-}
-
 void on_system_signal(GDBusConnection*, const char*, const char*, const char* interface,
                       const char* signal, GVariant* params, gpointer) {
   if (std::strcmp(signal, "PrepareForSleep") == 0) {
@@ -148,6 +119,35 @@ void watch_portal() {
 }
 
 }  // namespace
+
+LocaleInfo current_locale(GVariant* system_locale) {
+  LocaleInfo info;
+  info.languages = languages_from_env(std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
+                                      std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  if (system_locale && g_variant_is_of_type(system_locale, G_VARIANT_TYPE_STRING_ARRAY)) {
+    gsize n = 0;
+    const char** entries = g_variant_get_strv(system_locale, &n);
+    for (gsize i = 0; i < n; ++i) {
+      if (std::strncmp(entries[i], "LANG=", 5) == 0) {
+        info.system = languages_from_env(nullptr, nullptr, nullptr, entries[i] + 5);
+      }
+    }
+    g_free(entries);
+  }
+  const char* region_source = nullptr;
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) {
+      region_source = v;
+      break;
+    }
+  }
+  info.region = region_from_locale(region_source);
+  GTimeZone* tz = g_time_zone_new_local();
+  info.time_zone = g_time_zone_get_identifier(tz);
+  g_time_zone_unref(tz);
+  return info;
+}
 
 bool theme_is_dark() {
   if (g_portal_scheme == 1) return true;

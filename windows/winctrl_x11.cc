@@ -1,6 +1,5 @@
 // WINCTRL: moves and sizes a window of another application through the window manager.
-// Controlling other applications' windows counts as trusted when the X server offers XTest,
-// the same test as for synthetic input.
+// Controlling other applications' windows needs trust (has_xtest).
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
@@ -15,11 +14,6 @@
 #include "wire/link.h"
 
 namespace {
-
-bool has_xtest(Display* dpy) {
-  int opcode, event, error;
-  return XQueryExtension(dpy, "XTEST", &opcode, &event, &error);
-}
 
 bool owned_by(Display* dpy, Window win, long pid) {
   auto pids = x11_long_property(dpy, win, "_NET_WM_PID", XA_CARDINAL);
