@@ -12,6 +12,8 @@
 #include "services/quicklook.h"
 #include "services/record.h"
 #include "services/thumb.h"
+#include "menus/menu_blocks.h"
+#include "menus/menu_state.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
 
@@ -28,6 +30,26 @@ size_t g_sink = 0;
 template <class R>
 void consume(webview_t, std::unique_ptr<R> r) {
   g_sink += reinterpret_cast<uintptr_t>(r.get()) & 1;
+}
+
+// Menu blocks are laid out, bound to keys and updated as the main thread would.
+MenuState& fuzz_menus() {
+  static MenuState state;
+  return state;
+}
+
+void lay_out_menus(webview_t, std::unique_ptr<MenuBarReq> r) {
+  MenuState& state = fuzz_menus();
+  if (r->reset) {
+    state.drop_window_menus(r->win);
+  } else {
+    state.set_window_menus(r->win, std::move(r->menus));
+  }
+  g_sink += bar_accelerators(state.bar_for(r->win).layout).size();
+}
+
+void update_menus(webview_t, std::unique_ptr<MenuUpdReq> r) {
+  g_sink += fuzz_menus().update(*r).size() + fuzz_menus().item_json(r->id, false).size();
 }
 
 const Handlers& fuzz_handlers() {
@@ -64,6 +86,14 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::Thumb, route<parse_thumb, consume<ThumbReq>>);
     x.add(Verb::PickColor, route<parse_pickcolor, consume<std::string>>);
     x.add(Verb::QuickLook, route<parse_quicklook, consume<QLReq>>);
+    x.blocks = [] {
+      return make_block_reader(MenuSinks{lay_out_menus, consume<TraySpec>, consume<CtxReq>});
+    };
+    x.add(Verb::MenuReset, route<parse_menu_reset, lay_out_menus>);
+    x.add(Verb::MenuUpd, route<parse_menu_update, update_menus>);
+    x.add(Verb::CtxClear, route<parse_ctx_clear, consume<CtxReq>>);
+    x.add(Verb::CtxSuppress, route<parse_ctx_suppress, consume<bool>>);
+    x.add(Verb::TrayRemove, route<parse_tray_remove, consume<TraySpec>>);
     return x;
   }();
   return h;

@@ -6,6 +6,10 @@
 #include "launcher/core_commands.h"
 #include "services/capture_gtk.h"
 #include "services/pickcolor.h"
+#include "menus/context_menu_gtk.h"
+#include "menus/menu_blocks.h"
+#include "menus/menu_bar_gtk.h"
+#include "menus/tray_dbus.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -44,6 +48,12 @@ const Handlers& launcher_handlers() {
     h.add(Verb::Thumb, route<parse_thumb, do_thumb>);
     h.add(Verb::PickColor, route<parse_pickcolor, do_pickcolor>);
     h.add(Verb::QuickLook, route<parse_quicklook, do_quicklook>);
+    h.blocks = [] { return make_block_reader(MenuSinks{do_menu_bar, do_tray, do_ctx}); };
+    h.add(Verb::MenuReset, route<parse_menu_reset, do_menu_bar>);
+    h.add(Verb::MenuUpd, route<parse_menu_update, do_menu_update>);
+    h.add(Verb::CtxClear, route<parse_ctx_clear, do_ctx>);
+    h.add(Verb::CtxSuppress, route<parse_ctx_suppress, do_ctx_suppress>);
+    h.add(Verb::TrayRemove, route<parse_tray_remove, do_tray>);
     return h;
   }();
   return handlers;

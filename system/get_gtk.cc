@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "launcher/webview.h"
+#include "menus/menu_bar_gtk.h"
 #include "platform/window_gtk.h"
 #include "platform/x11_props.h"
 #include "system/queries.h"
@@ -76,6 +77,7 @@ std::string answer(webview_t w, std::string_view key) {
   if (key == "screens") return screens_json(current_screens());
   if (key == "mouse") return mouse(w, "main");
   if (key.starts_with("mouse:")) return mouse(w, std::string(key.substr(6)));
+  if (auto menus = menu_answer(key)) return *menus;
   return "null";
 }
 
