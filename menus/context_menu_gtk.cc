@@ -32,10 +32,12 @@ void on_choice(GSimpleAction*, GVariant*, gpointer data) {
 }
 
 // An action that reports the item; checked items carry a state, which makes them check items.
-WebKitContextMenuItem* action_item(const MenuItemSpec& spec, WebKitWebView* view) {
-  GSimpleAction* action =
-      spec.checked ? g_simple_action_new_stateful("kelo-ctx", nullptr, g_variant_new_boolean(TRUE))
-                   : g_simple_action_new("kelo-ctx", nullptr);
+// The engine keeps the actions of a menu by name, so every item has one of its own.
+WebKitContextMenuItem* action_item(const MenuItemSpec& spec, WebKitWebView* view, int n) {
+  std::string name = "kelo-ctx-" + std::to_string(n);
+  GSimpleAction* action = spec.checked ? g_simple_action_new_stateful(name.c_str(), nullptr,
+                                                                      g_variant_new_boolean(TRUE))
+                                       : g_simple_action_new(name.c_str(), nullptr);
   g_simple_action_set_enabled(action, !spec.disabled);
   g_signal_connect_data(
       action, "activate", G_CALLBACK(on_choice),
@@ -47,18 +49,19 @@ WebKitContextMenuItem* action_item(const MenuItemSpec& spec, WebKitWebView* view
   return item;
 }
 
-void fill(WebKitContextMenu* menu, const std::vector<MenuItemSpec>& items, WebKitWebView* view) {
+void fill(WebKitContextMenu* menu, const std::vector<MenuItemSpec>& items, WebKitWebView* view,
+          int& n) {
   for (const MenuItemSpec& spec : items) {
     WebKitContextMenuItem* item;
     if (spec.separator) {
       item = webkit_context_menu_item_new_separator();
     } else if (!spec.submenu.empty()) {
       WebKitContextMenu* sub = webkit_context_menu_new();
-      fill(sub, spec.submenu, view);
+      fill(sub, spec.submenu, view, n);
       item = webkit_context_menu_item_new_with_submenu(valid_utf8(spec.label).c_str(), sub);
       g_object_unref(sub);
     } else {
-      item = action_item(spec, view);
+      item = action_item(spec, view, n++);
     }
     webkit_context_menu_append(menu, item);
   }
@@ -69,7 +72,8 @@ gboolean on_context_menu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent*
   const MenuState& state = menu_state();
   if (state.ctx_active()) {
     webkit_context_menu_remove_all(menu);
-    fill(menu, expand_roles(state.ctx_items(), true), view);
+    int n = 0;
+    fill(menu, expand_roles(state.ctx_items(), true), view, n);
     return webkit_context_menu_get_n_items(menu) == 0;  // an empty menu is not shown
   }
   return state.ctx_suppressed();

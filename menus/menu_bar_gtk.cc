@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <algorithm>
 #include <map>
 #include <unordered_map>
 #include <utility>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr char kMenusKey[] = "kelo-menus";
 constexpr char kSpecKey[] = "kelo-menu-spec";
+constexpr char kItemsKey[] = "kelo-menu-items";
 constexpr int kImageSize = 16;
 
 // The widgets of one backend item, for MENUUPD to change.
@@ -157,61 +159,72 @@ GtkWidget* item_image(const std::string& image, GtkWidget* item) {
   return pixbuf ? gtk_image_new_from_pixbuf(pixbuf.get()) : nullptr;
 }
 
-// Builds widgets from a laid-out bar for one window.
-class BarBuilder {
- public:
-  explicit BarBuilder(WindowMenus& m) : m_(m) {}
+GtkWidget* lazy_menu(const std::vector<MenuItemSpec>& items, GtkWindow* window);
 
-  GtkWidget* bar(const std::vector<MenuSpec>& layout) {
-    GtkWidget* bar = gtk_menu_bar_new();
-    for (const MenuSpec& menu : layout) {
-      GtkWidget* top = gtk_menu_item_new_with_label(valid_utf8(menu.title).c_str());
-      gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), this->menu(menu.items));
-      gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
-    }
-    return bar;
+GtkWidget* item_widget(const MenuItemSpec& spec, WindowMenus& m, bool image_column) {
+  if (spec.separator) return gtk_separator_menu_item_new();
+  ItemWidgets w{gtk_menu_item_new(), gtk_label_new("\u2713"), nullptr};
+  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  gtk_box_pack_start(GTK_BOX(box), w.check, FALSE, FALSE, 0);
+  GtkWidget* image = item_image(spec.image, w.item);
+  if (!image && image_column) {  // labels stay in line with those of items with images
+    image = gtk_image_new();
+    gtk_widget_set_size_request(image, kImageSize, kImageSize);
   }
-
- private:
-  GtkWidget* menu(const std::vector<MenuItemSpec>& items) {
-    GtkWidget* menu = gtk_menu_new();
-    for (const MenuItemSpec& item : items)
-      gtk_menu_shell_append(GTK_MENU_SHELL(menu), this->item(item));
-    return menu;
+  if (image) gtk_box_pack_start(GTK_BOX(box), image, FALSE, FALSE, 0);
+  w.label = gtk_accel_label_new(valid_utf8(spec.label).c_str());
+  gtk_label_set_xalign(GTK_LABEL(w.label), 0);
+  gtk_widget_set_hexpand(w.label, TRUE);
+  gtk_box_pack_start(GTK_BOX(box), w.label, TRUE, TRUE, 0);
+  gtk_container_add(GTK_CONTAINER(w.item), box);
+  show_check(w, spec);
+  gtk_widget_set_sensitive(w.item, !spec.disabled);
+  Accel accel = desktop_accel(spec.accelerator);
+  if (guint keyval = accel_keyval(accel.key)) {
+    gtk_accel_label_set_accel(GTK_ACCEL_LABEL(w.label), keyval,
+                              GdkModifierType(accel_modifiers(accel)));
   }
-
-  GtkWidget* item(const MenuItemSpec& spec) {
-    if (spec.separator) return gtk_separator_menu_item_new();
-    ItemWidgets w{gtk_menu_item_new(), gtk_label_new("\u2713"), nullptr};
-    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
-    gtk_box_pack_start(GTK_BOX(box), w.check, FALSE, FALSE, 0);
-    if (GtkWidget* image = item_image(spec.image, w.item)) {
-      gtk_box_pack_start(GTK_BOX(box), image, FALSE, FALSE, 0);
-    }
-    w.label = gtk_accel_label_new(valid_utf8(spec.label).c_str());
-    gtk_label_set_xalign(GTK_LABEL(w.label), 0);
-    gtk_widget_set_hexpand(w.label, TRUE);
-    gtk_box_pack_start(GTK_BOX(box), w.label, TRUE, TRUE, 0);
-    gtk_container_add(GTK_CONTAINER(w.item), box);
-    show_check(w, spec);
-    gtk_widget_set_sensitive(w.item, !spec.disabled);
-    Accel accel = desktop_accel(spec.accelerator);
-    if (guint keyval = accel_keyval(accel.key)) {
-      gtk_accel_label_set_accel(GTK_ACCEL_LABEL(w.label), keyval,
-                                GdkModifierType(accel_modifiers(accel)));
-    }
-    if (!spec.submenu.empty()) {
-      gtk_menu_item_set_submenu(GTK_MENU_ITEM(w.item), menu(spec.submenu));
-    } else {
-      g_object_set_data(G_OBJECT(w.item), kSpecKey, const_cast<MenuItemSpec*>(&spec));
-      g_signal_connect(w.item, "activate", G_CALLBACK(on_activate), m_.window);
-    }
-    if (spec.role.empty()) m_.items[&spec] = w;
-    return w.item;
+  if (!spec.submenu.empty()) {
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(w.item), lazy_menu(spec.submenu, m.window));
+  } else {
+    g_object_set_data(G_OBJECT(w.item), kSpecKey, const_cast<MenuItemSpec*>(&spec));
+    g_signal_connect(w.item, "activate", G_CALLBACK(on_activate), m.window);
   }
+  if (spec.role.empty()) m.items[&spec] = w;
+  gtk_widget_show_all(w.item);
+  return w.item;
+}
 
-  WindowMenus& m_;
-};
+// A menu gets its items when it first opens, so that a bar of thousands of items costs
+// nothing until then.
+void fill_menu(GtkWidget* menu, gpointer window) {
+  auto* items =
+      static_cast<const std::vector<MenuItemSpec>*>(g_object_steal_data(G_OBJECT(menu), kItemsKey));
+  WindowMenus* m = menus_of(GTK_WINDOW(window));
+  if (!items || !m) return;
+  bool images = std::any_of(items->begin(), items->end(),
+                            [](const MenuItemSpec& i) { return !i.image.empty(); });
+  // Prepending from the end keeps each insertion at the head of the menu's list.
+  for (auto it = items->rbegin(); it != items->rend(); ++it)
+    gtk_menu_shell_prepend(GTK_MENU_SHELL(menu), item_widget(*it, *m, images));
+}
+
+GtkWidget* lazy_menu(const std::vector<MenuItemSpec>& items, GtkWindow* window) {
+  GtkWidget* menu = gtk_menu_new();
+  g_object_set_data(G_OBJECT(menu), kItemsKey, const_cast<std::vector<MenuItemSpec>*>(&items));
+  g_signal_connect(menu, "show", G_CALLBACK(fill_menu), window);
+  return menu;
+}
+
+GtkWidget* bar_widget(const std::vector<MenuSpec>& layout, GtkWindow* window) {
+  GtkWidget* bar = gtk_menu_bar_new();
+  for (const MenuSpec& menu : layout) {
+    GtkWidget* top = gtk_menu_item_new_with_label(valid_utf8(menu.title).c_str());
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), lazy_menu(menu.items, window));
+    gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
+  }
+  return bar;
+}
 
 // Builds the window's bar again when the bar it shows has changed.
 void refresh(GtkWindow* window) {
@@ -226,7 +239,7 @@ void refresh(GtkWindow* window) {
       m->keys.emplace(std::make_pair(keyval, accel_modifiers(b.accel)), b.item);
     }
   }
-  kelo_set_window_top(window, BarBuilder(*m).bar(bar.layout));
+  kelo_set_window_top(window, bar_widget(bar.layout, window));
 }
 
 void refresh_all() {

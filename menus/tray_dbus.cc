@@ -294,8 +294,10 @@ void on_item_activated(DbusmenuMenuitem* mi, guint, gpointer) {
   if (spec) sock_write_line("TRAY " + spec->id);
 }
 
+// Prepending from the end keeps each insertion at the head of the parent's list.
 void add_items(DbusmenuMenuitem* parent, const std::vector<MenuItemSpec>& items) {
-  for (const MenuItemSpec& spec : items) {
+  for (auto it = items.rbegin(); it != items.rend(); ++it) {
+    const MenuItemSpec& spec = *it;
     DbusmenuMenuitem* mi = dbusmenu_menuitem_new();
     if (spec.separator) {
       dbusmenu_menuitem_property_set(mi, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
@@ -314,7 +316,7 @@ void add_items(DbusmenuMenuitem* parent, const std::vector<MenuItemSpec>& items)
       }
       g_tray.items[&spec] = mi;
     }
-    dbusmenu_menuitem_child_append(parent, mi);
+    dbusmenu_menuitem_child_prepend(parent, mi);
     g_object_unref(mi);
   }
 }
