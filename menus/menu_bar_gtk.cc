@@ -113,7 +113,8 @@ void on_activate(GtkMenuItem* item, gpointer window) {
   if (spec) perform(*spec, GTK_WINDOW(window));
 }
 
-// The modifiers of a key event that accelerators use, and its key without Shift.
+// The accelerators of the bar the window shows, also while the bar is hidden. They come before
+// the page: a backend item's keys are the backend's.
 gboolean on_key(GtkWidget* widget, GdkEventKey* event, gpointer) {
   WindowMenus* m = menus_of(GTK_WINDOW(widget));
   guint mods = event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SHIFT_MASK);
