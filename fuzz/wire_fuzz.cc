@@ -104,6 +104,7 @@ const Handlers& fuzz_handlers() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static InlineQueue queue;
   g_main_queue = &queue;
+  fuzz_menus() = MenuState();  // every input starts without menus
   Dispatcher dispatcher(fuzz_handlers());
   LineFramer framer;
   // Split the input in two reads at a data-dependent point to exercise partial lines.
