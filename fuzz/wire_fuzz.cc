@@ -8,6 +8,8 @@
 #include "audio/eq_control.h"
 #include "audio/tap.h"
 #include "dialogs/find.h"
+#include "menus/menu_blocks.h"
+#include "menus/menu_state.h"
 #include "services/auth.h"
 #include "services/capture.h"
 #include "services/cookies.h"
@@ -45,6 +47,26 @@ size_t g_sink = 0;
 template <class R>
 void consume(webview_t, std::unique_ptr<R> r) {
   g_sink += reinterpret_cast<uintptr_t>(r.get()) & 1;
+}
+
+// Menu blocks are laid out, bound to keys and updated as the main thread would.
+MenuState& fuzz_menus() {
+  static MenuState state;
+  return state;
+}
+
+void lay_out_menus(webview_t, std::unique_ptr<MenuBarReq> r) {
+  MenuState& state = fuzz_menus();
+  if (r->reset) {
+    state.drop_window_menus(r->win);
+  } else {
+    state.set_window_menus(r->win, std::move(r->menus));
+  }
+  g_sink += bar_accelerators(state.bar_for(r->win).layout).size();
+}
+
+void update_menus(webview_t, std::unique_ptr<MenuUpdReq> r) {
+  g_sink += fuzz_menus().update(*r).size() + fuzz_menus().item_json(r->id, false).size();
 }
 
 // The actions JSON of a notification is read as the notification centre reads it.
@@ -132,6 +154,14 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::ClipWrite, route<parse_clip_write, decode_clip_fields>);
     x.add(Verb::ClipWatch, route<parse_clip_watch, consume<int>>);
     x.add(Verb::DragOut, route<parse_dragout, consume<DragOutReq>>);
+    x.blocks = [] {
+      return make_block_reader(MenuSinks{lay_out_menus, consume<TraySpec>, consume<CtxReq>});
+    };
+    x.add(Verb::MenuReset, route<parse_menu_reset, lay_out_menus>);
+    x.add(Verb::MenuUpd, route<parse_menu_update, update_menus>);
+    x.add(Verb::CtxClear, route<parse_ctx_clear, consume<CtxReq>>);
+    x.add(Verb::CtxSuppress, route<parse_ctx_suppress, consume<bool>>);
+    x.add(Verb::TrayRemove, route<parse_tray_remove, consume<TraySpec>>);
     return x;
   }();
   return h;
@@ -142,6 +172,7 @@ const Handlers& fuzz_handlers() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static InlineQueue queue;
   g_main_queue = &queue;
+  fuzz_menus() = MenuState();  // every input starts without menus
   Dispatcher dispatcher(fuzz_handlers());
   LineFramer framer;
   // Split the input in two reads at a data-dependent point to exercise partial lines.

@@ -5,6 +5,10 @@
 #include "bridge/bridge_gtk.h"
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
+#include "menus/context_menu_gtk.h"
+#include "menus/menu_bar_gtk.h"
+#include "menus/menu_blocks.h"
+#include "menus/tray_dbus.h"
 #include "services/auth_gtk.h"
 #include "services/capture_gtk.h"
 #include "services/cookies_gtk.h"
@@ -80,6 +84,12 @@ const Handlers& launcher_handlers() {
     h.add(Verb::ClipWrite, route<parse_clip_write, do_clip_write>);
     h.add(Verb::ClipWatch, route<parse_clip_watch, do_clip_watch>);
     h.add(Verb::DragOut, route<parse_dragout, do_dragout>);
+    h.blocks = [] { return make_block_reader(MenuSinks{do_menu_bar, do_tray, do_ctx}); };
+    h.add(Verb::MenuReset, route<parse_menu_reset, do_menu_bar>);
+    h.add(Verb::MenuUpd, route<parse_menu_update, do_menu_update>);
+    h.add(Verb::CtxClear, route<parse_ctx_clear, do_ctx>);
+    h.add(Verb::CtxSuppress, route<parse_ctx_suppress, do_ctx_suppress>);
+    h.add(Verb::TrayRemove, route<parse_tray_remove, do_tray>);
     return h;
   }();
   return handlers;

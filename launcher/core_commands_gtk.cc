@@ -8,6 +8,7 @@
 #include "launcher/webview.h"
 #include "platform/main_loop.h"
 #include "platform/window_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 
 void do_title(webview_t w, std::unique_ptr<std::string> title) {
@@ -27,7 +28,7 @@ void do_size(webview_t w, std::unique_ptr<SizeReq> req) {
   kelo_fit_to_workarea(window, width, height);
   // The window manager keeps the top-left corner (north-west gravity), so the top edge and the
   // left edge stay where they are and the window is not re-centred.
-  gtk_window_resize(window, width, height);
+  kelo_set_content_size(window, width, height);
 }
 
 void do_reload(webview_t w, std::unique_ptr<NoArgs>) {

@@ -39,7 +39,7 @@ webview_t webview_create(bool debug, void* parent) {
   w->view = WEBKIT_WEB_VIEW(webkit_web_view_new());
   webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(w->view), debug);
   kelo_build_window_body(GTK_WINDOW(w->window), w->view);
-  gtk_window_set_default_size(GTK_WINDOW(w->window), 800, 600);
+  kelo_set_content_size(GTK_WINDOW(w->window), 800, 600);
   gtk_widget_grab_focus(GTK_WIDGET(w->view));
   return w;
 }
@@ -56,13 +56,8 @@ void webview_set_title(webview_t w, const char* title) {
 
 void webview_set_size(webview_t w, int width, int height, webview_hint) {
   if (width <= 0 || height <= 0) return;
-  GtkWindow* win = GTK_WINDOW(w->window);
   // The window's content is the page's area.
-  if (gtk_widget_get_realized(w->window)) {
-    gtk_window_resize(win, width, height);
-  } else {
-    gtk_window_set_default_size(win, width, height);
-  }
+  kelo_set_content_size(GTK_WINDOW(w->window), width, height);
 }
 
 void webview_navigate(webview_t w, const char* url) {

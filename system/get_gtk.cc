@@ -9,6 +9,7 @@
 #include "audio/audio_gtk.h"
 #include "launcher/app_state.h"
 #include "launcher/webview.h"
+#include "menus/menu_bar_gtk.h"
 #include "platform/window_gtk.h"
 #include "platform/x11_props.h"
 #include "system/clipboard_gtk.h"
@@ -131,6 +132,7 @@ std::string answer(webview_t w, std::string_view key) {
   if (key == "idle") return idle_answer();
   if (key == "debug:trafficpos") return close_button(w);
   if (key == "debug:activation") return activation();
+  if (auto menus = menu_answer(key)) return *menus;
   return "null";
 }
 

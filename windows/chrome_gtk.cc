@@ -9,6 +9,7 @@
 #include <webkit2/webkit2.h>
 
 #include "launcher/webview.h"
+#include "menus/menu_bar_gtk.h"
 #include "windows/app_presence_gtk.h"
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
@@ -25,11 +26,13 @@ constexpr double kButtonSpacing = 26;
 constexpr const char* kButtonIcons[3] = {"window-close-symbolic", "window-minimize-symbolic",
                                          "window-maximize-symbolic"};
 
-// A window's chrome state and the widgets of its own buttons.
+// A window's chrome state, the widgets of its own buttons and what it shows above its page.
 struct WindowChrome {
   ChromeState state;
   GtkWidget* layer = nullptr;  // the buttons' layer, owned by the window's overlay
   GtkWidget* buttons[3] = {};
+  GtkWidget* strip = nullptr;  // above the page, owned by the window's body
+  GtkWidget* top = nullptr;    // in the strip: the menu bar
 };
 
 WindowChrome& chrome_of(GtkWindow* window) {
@@ -81,6 +84,38 @@ void update_layer(GtkWindow* window) {
   gtk_widget_set_visible(c.layer, own_buttons_visible(s, is_fullscreen(window)));
 }
 
+// The window's whole size: resized when realized, else the size it will have.
+void set_window_size(GtkWindow* window, int width, int height) {
+  if (gtk_widget_get_realized(GTK_WIDGET(window))) {
+    gtk_window_resize(window, width, height);
+  } else {
+    gtk_window_set_default_size(window, width, height);
+  }
+}
+
+// The strip above the page shows its widget while the window has a standard title bar and is
+// not a panel. Returns how much higher the window must be for the page to keep its size.
+int show_top(GtkWindow* window) {
+  WindowChrome& c = chrome_of(window);
+  if (!c.strip) return 0;
+  int before = kelo_page_top(window);
+  bool wanted = c.top && frame_kind(c.state) == FrameKind::Standard && !is_panel(window);
+  gtk_widget_set_visible(c.strip, wanted);
+  return kelo_page_top(window) - before;
+}
+
+// Grows the window by dh, so that its page keeps its size.
+void grow_window(GtkWindow* window, int dh) {
+  if (dh == 0) return;
+  int width = 0, height = 0;
+  if (gtk_widget_get_realized(GTK_WIDGET(window))) {
+    gtk_window_get_size(window, &width, &height);
+  } else {
+    gtk_window_get_default_size(window, &width, &height);
+  }
+  if (width > 0 && height > 0) set_window_size(window, width, height + dh);
+}
+
 // Runs a change of decorations so that the content keeps its size and the frame its top-left
 // corner.
 template <class Change>
@@ -90,8 +125,12 @@ void keeping_content(GtkWindow* window, Change change) {
   int width = 0, height = 0;
   gtk_window_get_size(window, &width, &height);
   change();
-  if (!placed) return;
-  gtk_window_resize(window, width, height);
+  int dh = show_top(window);
+  if (!placed) {
+    grow_window(window, dh);
+    return;
+  }
+  gtk_window_resize(window, width, height + dh);
   move_to_wire_point(window, static_cast<int>(frame.x), static_cast<int>(frame.y));
 }
 
@@ -170,9 +209,16 @@ void kelo_build_window_body(GtkWindow* window, WebKitWebView* view) {
   gtk_container_add(GTK_CONTAINER(overlay), GTK_WIDGET(view));
   gtk_overlay_add_overlay(GTK_OVERLAY(overlay), build_layer(window, s));
   gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(overlay), s.layer, TRUE);
-  gtk_container_add(GTK_CONTAINER(window), overlay);
+  GtkWidget* body = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  s.strip = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_widget_set_no_show_all(s.strip, TRUE);
+  gtk_box_pack_start(GTK_BOX(body), s.strip, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(body), overlay, TRUE, TRUE, 0);
+  gtk_container_add(GTK_CONTAINER(window), body);
+  gtk_widget_show(body);
   gtk_widget_show(overlay);
   gtk_widget_show(GTK_WIDGET(view));
+  kelo_attach_menu_bar(window);
 
   g_signal_connect(window, "draw", G_CALLBACK(on_draw), nullptr);
   g_signal_connect(view, "button-press-event", G_CALLBACK(on_press), nullptr);
@@ -187,6 +233,32 @@ void kelo_build_window_body(GtkWindow* window, WebKitWebView* view) {
                            return FALSE;
                          }),
                          nullptr);
+}
+
+void kelo_set_window_top(GtkWindow* window, GtkWidget* top) {
+  WindowChrome& c = chrome_of(window);
+  if (!c.strip) return;
+  int before = kelo_page_top(window);
+  if (c.top) gtk_widget_destroy(c.top);
+  c.top = top;
+  if (top) {
+    gtk_box_pack_start(GTK_BOX(c.strip), top, FALSE, FALSE, 0);
+    gtk_widget_show_all(top);
+  }
+  show_top(window);
+  grow_window(window, kelo_page_top(window) - before);
+}
+
+int kelo_page_top(GtkWindow* window) {
+  WindowChrome& c = chrome_of(window);
+  if (!c.strip || !gtk_widget_get_visible(c.strip)) return 0;
+  int minimum = 0, natural = 0;
+  gtk_widget_get_preferred_height(c.strip, &minimum, &natural);
+  return natural;
+}
+
+void kelo_set_content_size(GtkWindow* window, int width, int height) {
+  set_window_size(window, width, height + kelo_page_top(window));
 }
 
 void apply_chrome_fields(GtkWindow* window, WebKitWebView* view, const ChromeReq& req) {

@@ -8,6 +8,7 @@
 
 #include "platform/gobj.h"
 #include "platform/window_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/resize.h"
 #include "windows/screens_gtk.h"
@@ -88,8 +89,8 @@ void follow_pointer(double x_root, double y_root) {
     return;
   }
   Rect f = resized_frame(g_track->start, dx, dy, g_track->edges, g_track->minimum);
-  gtk_window_resize(window, static_cast<int>(f.width) - g_track->decorations.width,
-                    static_cast<int>(f.height) - g_track->decorations.height);
+  kelo_set_content_size(window, static_cast<int>(f.width) - g_track->decorations.width,
+                        static_cast<int>(f.height) - g_track->decorations.height);
   move_to_wire_point(window, static_cast<int>(f.x), static_cast<int>(f.y));
 }
 

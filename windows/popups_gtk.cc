@@ -9,6 +9,7 @@
 #include "launcher/read_access.h"
 #include "platform/gobj.h"
 #include "platform/window_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/nav.h"
 #include "windows/nav_gtk.h"
 #include "windows/registry.h"
@@ -52,11 +53,7 @@ void on_ready_to_show(WebKitWebView* view, gpointer) {
   webkit_window_properties_get_geometry(webkit_web_view_get_window_properties(view), &geometry);
   PopupSize size = popup_size(geometry.width, geometry.height);
   kelo_fit_to_workarea(window, size.width, size.height);
-  if (gtk_widget_get_realized(GTK_WIDGET(window))) {
-    gtk_window_resize(window, size.width, size.height);
-  } else {
-    gtk_window_set_default_size(window, size.width, size.height);
-  }
+  kelo_set_content_size(window, size.width, size.height);
   // The engine gives 0 for a coordinate the page left out.
   if (geometry.x != 0 || geometry.y != 0) {
     move_to_wire_point(window, geometry.x, geometry.y);

@@ -11,6 +11,7 @@
 #include "launcher/core_commands.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
+#include "menus/menu_bar_gtk.h"
 #include "platform/window_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/registry.h"
@@ -177,6 +178,7 @@ void close_secondary(const std::string& id) {
   }
   sock_write_line("WINCLOSED " + id);
   forget_winstate(id);
+  forget_window_menus(id);
   KeloWindow copy = std::move(*w);
   g_windows.erase(id);
   later([copy = std::move(copy)]() mutable {
@@ -303,8 +305,8 @@ GtkWindow* add_secondary_window(const std::string& id, WebKitWebView* view,
   if (g_accessory) kelo_hide_from_taskbar(window);
   kelo_set_window_title(window, (title.empty() ? id : title).c_str());
   kelo_fit_to_workarea(window, width, height);
-  gtk_window_set_default_size(window, width, height);
   kelo_build_window_body(window, view);
+  kelo_set_content_size(window, width, height);
   g_signal_connect(window, "delete-event", G_CALLBACK(on_delete), nullptr);
   g_signal_connect(window, "window-state-event", G_CALLBACK(on_window_state), nullptr);
   track_moves(window);

@@ -7,6 +7,7 @@
 
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/winstate.h"
 #include "wire/link.h"
@@ -207,8 +208,10 @@ Rect window_content(GtkWindow* window) {
   int x, y, ox, oy;
   gdk_window_get_origin(gdk_window, &x, &y);
   wire_origin(ox, oy);
-  return Rect{double(x - ox), double(y - oy), double(gdk_window_get_width(gdk_window)),
-              double(gdk_window_get_height(gdk_window))};
+  // The page's area: below what the window shows above it.
+  int top = kelo_page_top(window);
+  return Rect{double(x - ox), double(y + top - oy), double(gdk_window_get_width(gdk_window)),
+              double(gdk_window_get_height(gdk_window) - top)};
 }
 
 int screen_of_window(const std::vector<ScreenInfo>& screens, GtkWindow* window) {

@@ -13,6 +13,6 @@ void apply_webview_prefs(WebKitWebView* view);
 // working folder).
 void kelo_load_page(WebKitWebView* view, const std::string& url);
 
-// File drops (the DROP event), the camera and microphone decision, and the navigation, popup
-// and download handling.
+// File drops (the DROP event), the camera and microphone decision, the context menu, and the
+// navigation, popup and download handling.
 void kelo_apply_web_hooks(WebKitWebView* view);

@@ -9,6 +9,7 @@
 
 #include "launcher/app_state.h"
 #include "media/trust.h"
+#include "menus/context_menu_gtk.h"
 #include "platform/gobj.h"
 #include "windows/nav_gtk.h"
 #include "windows/webview_config.h"
@@ -125,5 +126,6 @@ void kelo_apply_web_hooks(WebKitWebView* view) {
   g_signal_connect(view, "drag-drop", G_CALLBACK(on_drag_drop), nullptr);
   g_signal_connect(view, "permission-request", G_CALLBACK(on_permission), nullptr);
   g_signal_connect(view, "user-message-received", G_CALLBACK(on_media_report), nullptr);
+  kelo_install_ctx_hook(view);
   kelo_apply_web_delegates(view);
 }

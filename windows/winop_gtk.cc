@@ -9,8 +9,10 @@
 #include "launcher/app_state.h"
 #include "launcher/startup.h"
 #include "launcher/webview.h"
+#include "menus/menu_bar_gtk.h"
 #include "platform/window_gtk.h"
 #include "windows/app_presence_gtk.h"
+#include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
 #include "windows/winop.h"
@@ -65,7 +67,7 @@ void set_click_through(GtkWindow* window, bool on) {
 // within the work area.
 void resize_content(GtkWindow* window, Size size) {
   kelo_fit_to_workarea(window, size.width, size.height);
-  gtk_window_resize(window, size.width, size.height);
+  kelo_set_content_size(window, size.width, size.height);
 }
 
 Size content_size(GtkWindow* window) {
@@ -76,6 +78,7 @@ Size content_size(GtkWindow* window) {
     s.height = static_cast<int>(c.height);
   } else {
     gtk_window_get_size(window, &s.width, &s.height);
+    s.height -= kelo_page_top(window);
   }
   return s;
 }
@@ -84,7 +87,7 @@ void set_min_size(GtkWindow* window, Size minimum) {
   kelo_fit_to_workarea(window, minimum.width, minimum.height);
   GdkGeometry hints{};
   hints.min_width = minimum.width;
-  hints.min_height = minimum.height;
+  hints.min_height = minimum.height + kelo_page_top(window);
   gtk_window_set_geometry_hints(window, nullptr, &hints, GDK_HINT_MIN_SIZE);
   g_object_set_data_full(G_OBJECT(window), kMinSize, new Size(minimum),
                          [](gpointer p) { delete static_cast<Size*>(p); });
@@ -210,7 +213,7 @@ void fullscreen_on_screen(GtkWindow* window, long display_id) {
             static_cast<int>(placed.height - (frame.height - content.height))};
   if (size.width > 0 && size.height > 0 &&
       (placed.width < frame.width || placed.height < frame.height)) {
-    gtk_window_resize(window, size.width, size.height);
+    kelo_set_content_size(window, size.width, size.height);
   }
   move_to_wire_point(window, static_cast<int>(placed.x), static_cast<int>(placed.y));
   fullscreen_once_placed(window, placed);
@@ -227,6 +230,7 @@ void show_window(webview_t w, GtkWindow* window, const std::string& id, bool act
     panel_front(window);
   } else {
     gtk_window_present(window);
+    if (g_menu_stale) refresh_menu_bar();
   }
   attach_pending_parent(w, id);
 }
@@ -235,6 +239,7 @@ void set_presence(bool regular) {
   if (regular) {
     become_regular();
     activate_app();
+    if (g_menu_stale) refresh_menu_bar();
   } else {
     become_accessory();
   }

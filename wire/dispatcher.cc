@@ -250,7 +250,7 @@ void Dispatcher::decode(std::string_view line) {
     case Verb::TrayEnd:
     case Verb::CtxBegin:
     case Verb::CtxEnd:
-      decode_block(r.verb, line, r.after);
+      if (blocks_) blocks_->decode(r.verb, line, r.after);
       break;
     default:
       // A family of its own; a recognised verb without one is dropped here so that it cannot
@@ -322,47 +322,5 @@ void Dispatcher::decode_window_chrome(Verb verb, std::string_view line, size_t a
     send(h_.resizewin, std::make_unique<ResizeReq>(ResizeReq{std::string(win), std::string(rest)}));
   } else {
     send(h_.chrome, std::make_unique<ChromeReq>(chrome_from_wire(std::string(win), rest)));
-  }
-}
-
-// Block framing. The items a block collects are decided by the menu and tray subsystems; until
-// those are part of the launcher the framing keeps its state and the collected items are
-// dropped at the block's end.
-void Dispatcher::decode_block(Verb verb, std::string_view line, size_t after) {
-  switch (verb) {
-    case Verb::MenuBegin:
-    case Verb::MenuBeginAt:
-      menu_win_ = verb == Verb::MenuBeginAt ? std::string(line.substr(after)) : std::string();
-      reset_items();
-      in_menu_ = true;
-      break;
-    case Verb::MenuEnd:
-      open_subs_ = 0;
-      in_menu_ = false;
-      break;
-    case Verb::TrayBegin:
-      reset_items();
-      in_tray_ = true;
-      break;
-    case Verb::TrayEnd:
-      in_tray_ = false;
-      open_subs_ = 0;
-      break;
-    case Verb::CtxBegin:
-      reset_items();
-      in_ctx_ = true;
-      break;
-    case Verb::CtxEnd:
-      in_ctx_ = false;
-      open_subs_ = 0;
-      break;
-    case Verb::Sub:
-      if (in_block()) ++open_subs_;
-      break;
-    case Verb::SubEnd:
-      if (in_block() && open_subs_ > 0) --open_subs_;
-      break;
-    default:  // MENU, MENUROLE, ROLEITEM, ITEM, SEP: items of the current block
-      break;
   }
 }

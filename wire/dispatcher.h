@@ -52,6 +52,15 @@ void route(std::string_view line, size_t after) {
   if (auto rec = Parse(line, after)) launcher_dispatch(Handle, std::move(rec));
 }
 
+// The reader thread's state of the block commands (menu bars, tray, context menu), kept by the
+// subsystem that owns the blocks. Every parser has one of its own for as long as it lives.
+class BlockDecoder {
+ public:
+  virtual ~BlockDecoder() = default;
+  // A line whose verb is one of the block verbs, MENUBEGIN to CTXEND.
+  virtual void decode(Verb verb, std::string_view line, size_t after) = 0;
+};
+
 // Handlers of the commands that are built. A null handler means the command is recognised and
 // its lines are dropped.
 struct Handlers {
@@ -74,6 +83,8 @@ struct Handlers {
   Handler<NoArgs> terminate = nullptr;      // QUIT, and the end of the wire
   // Every other family, by verb; an empty slot drops its lines.
   std::array<Route, kVerbCount> routes{};
+  // Makes the block state of a new parser; without it block lines are dropped.
+  std::unique_ptr<BlockDecoder> (*blocks)() = nullptr;
 
   void add(Verb verb, Route r) { routes[static_cast<size_t>(verb)] = r; }
 };
@@ -81,39 +92,26 @@ struct Handlers {
 // Set by ABOUTHOOK on the reader thread; read by the About action.
 extern std::atomic<bool> g_about_to_app;
 
-// The reader thread's parser: block state plus the handler table.
+// The reader thread's parser: the handler table plus the block state.
 class Dispatcher {
  public:
-  explicit Dispatcher(const Handlers& handlers) : h_(handlers) {}
+  explicit Dispatcher(const Handlers& handlers)
+      : h_(handlers), blocks_(handlers.blocks ? handlers.blocks() : nullptr) {}
 
   void decode(std::string_view line);
-
-  bool in_menu_block() const { return in_menu_; }
-  bool in_tray_block() const { return in_tray_; }
-  bool in_ctx_block() const { return in_ctx_; }
-  const std::string& menu_block_win() const { return menu_win_; }
-  int open_submenus() const { return open_subs_; }
 
  private:
   template <class R>
   void send(Handler<R> fn, std::unique_ptr<R> rec) {
     if (fn) launcher_dispatch(fn, std::move(rec));
   }
-  void reset_items() { open_subs_ = 0; }
-  bool in_block() const { return in_menu_ || in_tray_ || in_ctx_; }
-
   void decode_ret(std::string_view rest);
   void decode_eval(std::string_view line, size_t after);
   void decode_title_at(std::string_view rest);
   void decode_answer(Handler<AnswerReq> fn, std::string_view rest);
   void decode_size(std::string_view rest, std::string win, int width, int height);
-  void decode_block(Verb verb, std::string_view line, size_t after);
   void decode_window_chrome(Verb verb, std::string_view line, size_t after);
 
   const Handlers& h_;
-  bool in_menu_ = false;
-  bool in_tray_ = false;
-  bool in_ctx_ = false;
-  std::string menu_win_;
-  int open_subs_ = 0;
+  std::unique_ptr<BlockDecoder> blocks_;
 };

@@ -74,8 +74,36 @@ function onCall(callId, payloadText) {
   }
 }
 
+// The app's menus and its tray item; what the user picks there is shown in the page.
+function sendMenus() {
+  for (const line of [
+    'MENUBEGIN',
+    'MENUROLE app', 'ITEM prefs\tPreferences…\tcmd+,',
+    'MENU Greeting', 'ITEM wave\tWave\tcmd+shift+w\t\temoji:👋', 'SEP', 'ITEM rename\tRename the window',
+    'MENUEND',
+    'TRAYBEGIN Hello\tsf:star\t1\tkelojs hello\t1',
+    'ITEM wave\tWave', 'SEP', 'ITEM quit\tQuit Hello',
+    'TRAYEND',
+  ]) send(line);
+}
+
+function greet(text) {
+  evalInPage('window.__emit && window.__emit(' +
+             JSON.stringify({ event: 'greeting', data: text }) + ')');
+}
+
+function onChoice(line) {
+  const [, kind, id] = /^(MENU|TRAY|TRAYCLICK)(?: (.*))?$/.exec(line) || [];
+  if (!kind) return false;
+  if (id === 'quit') send('QUIT');
+  else if (id === 'rename') send('TITLE Hello, renamed from the menu');
+  else greet(kind === 'TRAYCLICK' ? 'You clicked the tray item' : `You chose ${id} (${kind})`);
+  return true;
+}
+
 function onLine(line) {
   console.log('launcher -> ' + line);
+  if (onChoice(line)) return;
   const m = /^CALL (\S+) (.*)$/.exec(line);
   if (!m) return;
   if (m[1].includes(':s')) return;  // subframe calls get no answer
@@ -91,7 +119,7 @@ function onLine(line) {
 function onReady() {
   if (ready) return;
   ready = true;
-  evalInPage('window.__emit && window.__emit({"event":"greeting","data":"Hello from the backend"})');
+  greet('Hello from the backend');
   if (!quitAfterReady) return;
   // Give the page one frame to paint the greeting, then take the picture.
   evalInPage('requestAnimationFrame(() => requestAnimationFrame(() => ' +
@@ -103,6 +131,7 @@ const server = net.createServer((socket) => {
   server.close();
   send('TITLE Hello, kelojs');
   send('SIZE 900 600');
+  sendMenus();
   let buf = '';
   socket.on('data', (chunk) => {
     buf += chunk.toString('utf8');

@@ -27,24 +27,31 @@ def top_left(rect):
     return rect.x, rect.y
 
 
+def page_size(wire):
+    info = wire.get("win")
+    return info["width"], info["height"]
+
+
 def test_hiding_the_title_bar_keeps_the_content_size_and_the_top_edge(app, x11):
     wire, main = app()
     wire.send("WINOP pos 40 60")
     frame = x11.wait_frame(main, lambda f: top_left(f) == (40, 60), "frame at 40,60")
-    content = x11.geometry(main)
+    content, page = x11.geometry(main), page_size(wire)
     assert wire.get("win")["chrome"]["frame"] is True
+    assert content.width == page[0] and content.height > page[1]  # the menu bar, then the page
 
+    # The menu bar goes with the title bar; the page keeps its size.
     wire.send(chrome("0"))
     x11.wait_until(lambda: (motif(x11, main) or (0, 0, 0))[2] ==
                    MWM_DECOR_BORDER, "title bar hidden")
-    shrunk = x11.wait_frame(main, lambda f: f.height < frame.height, "a lower frame")
+    x11.wait_geometry(main, lambda r: r[2:] == page, "only the page in the window")
     x11.wm_sync()
     assert top_left(x11.frame(main)) == top_left(frame)
-    assert x11.geometry(main)[2:] == content[2:]
     info = wire.get("win")
     assert info["chrome"]["frame"] is False
     assert info["chrome"]["windowControls"] == ["close", "minimize", "maximize"]
-    assert (info["x"], info["y"], info["outer"]["height"]) == (40, 60, shrunk.height)
+    assert (info["x"], info["y"], info["width"], info["height"], info["outer"]["height"]) == (
+        40, 60) + page + (x11.frame(main).height,)
 
     # Only the close button, then the standard title bar again.
     wire.send(chrome("", "close"))
@@ -54,25 +61,25 @@ def test_hiding_the_title_bar_keeps_the_content_size_and_the_top_edge(app, x11):
     wire.send(chrome("1", "all"))
     x11.wait_until(lambda: motif(x11, main)[2] == MWM_DECOR_ALL, "title bar back")
     x11.wait_frame(main, lambda f: f.height == frame.height, "the frame's old height")
+    x11.wait_geometry(main, lambda r: r[2:] == content[2:], "the menu bar back")
     x11.wm_sync()
     assert top_left(x11.frame(main)) == top_left(frame)
-    assert x11.geometry(main)[2:] == content[2:]
+    assert page_size(wire) == page
 
 
 def test_square_windows_are_borderless_and_keep_their_content(app, x11):
     wire, main = app()
-    content = x11.geometry(main)
+    content, page = x11.geometry(main), page_size(wire)
     wire.send(chrome("", "", "", "", "1"))
     x11.wait_until(lambda: x11.frame_extents(main) == (0, 0, 0, 0), "no frame")
-    x11.wm_sync()
-    assert x11.geometry(main)[2:] == content[2:]
+    x11.wait_geometry(main, lambda r: r[2:] == page, "only the page in the window")
     info = wire.get("win")["chrome"]
     assert (info["squareCorners"], info["frame"], info["windowControls"]) == (True, False, [])
 
     wire.send(chrome("", "", "", "", "0"))
     x11.wait_until(lambda: x11.frame_extents(main) not in (None, (0, 0, 0, 0)), "frame back")
-    x11.wm_sync()
-    assert x11.geometry(main)[2:] == content[2:]
+    x11.wait_geometry(main, lambda r: r[2:] == content[2:], "the menu bar back")
+    assert page_size(wire) == page
     assert wire.get("win")["chrome"]["frame"] is True
 
 
@@ -118,8 +125,9 @@ def test_window_queries_match_the_x_server(app, x11, page):
     frame = x11.wait_frame(main, lambda f: top_left(f) == (30, 50), "frame at 30,50")
     content = x11.geometry(main)
     info = wire.get("win")
-    assert (info["x"], info["y"], info["width"], info["height"]) == (
-        30, 50, content.width, content.height)
+    bar = content.height - info["height"]  # the menu bar above the page
+    assert 0 < bar < 60
+    assert (info["x"], info["y"], info["width"]) == (30, 50, content.width)
     assert info["outer"] == {"width": frame.width, "height": frame.height}
     assert info == dict(info, fullscreen=False, minimized=False, visible=True, focused=True,
                         alwaysOnTop=False, level="normal", clickThrough=False)
@@ -143,9 +151,9 @@ def test_window_queries_match_the_x_server(app, x11, page):
     assert len(screens) == len(monitors)
     assert (screens[0]["width"], screens[0]["height"]) == (screen.width, screen.height)
 
-    x11.pointer_to(content.x + 10, content.y + 20)
+    x11.pointer_to(content.x + 10, content.y + bar + 20)
     mouse = wire.get("mouse")
-    assert (mouse["x"], mouse["y"]) == (content.x + 10, content.y + 20)
+    assert (mouse["x"], mouse["y"]) == (content.x + 10, content.y + bar + 20)
     assert mouse["window"] == {"x": 10, "y": 20, "inside": True}
     assert mouse["screen"]["id"] == screens[0]["id"]
     outside = wire.get("mouse:a")

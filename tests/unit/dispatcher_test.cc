@@ -117,31 +117,26 @@ TEST_F(DispatcherTest, FamiliesOfTheirOwnGetTheLineAndTheVerbEnd) {
   EXPECT_EQ(run(d, {"NOTIFY 1 x", "NOTIFYX", "SOUND 2"}), (Lines{"notify|1 x"}));
 }
 
-TEST_F(DispatcherTest, BlockFraming) {
-  Dispatcher d(logging_handlers());
-  d.decode("SUB outside");
-  EXPECT_EQ(d.open_submenus(), 0);
-  d.decode("MENUBEGIN@");
-  EXPECT_TRUE(d.in_menu_block());
-  EXPECT_EQ(d.menu_block_win(), "");
-  d.decode("MENUBEGIN@side");
-  EXPECT_EQ(d.menu_block_win(), "side");
-  d.decode("SUB a");
-  d.decode("SUB b");
-  d.decode("SUBEND");
-  EXPECT_EQ(d.open_submenus(), 1);
-  d.decode("TRAYBEGIN");  // every BEGIN resets the shared item stack
-  EXPECT_EQ(d.open_submenus(), 0);
-  EXPECT_TRUE(d.in_menu_block());
-  EXPECT_TRUE(d.in_tray_block());
-  d.decode("MENUEND");
-  EXPECT_FALSE(d.in_menu_block());
-  d.decode("TRAYEND");
-  d.decode("SUBEND");
-  EXPECT_FALSE(d.in_tray_block());
-  EXPECT_EQ(d.open_submenus(), 0);
-  d.decode("CTXBEGIN");
-  EXPECT_TRUE(d.in_ctx_block());
-  d.decode("CTXEND");
-  EXPECT_FALSE(d.in_ctx_block());
+TEST_F(DispatcherTest, BlockVerbsGoToTheBlockStateOfTheirParser) {
+  struct Recorder final : BlockDecoder {
+    void decode(Verb, std::string_view line, size_t after) override {
+      handled().push_back("block|" + std::string(line.substr(0, after)) + "|" +
+                          std::string(line.substr(after)));
+    }
+  };
+  static int made = 0;
+  Handlers h = logging_handlers();
+  h.blocks = []() -> std::unique_ptr<BlockDecoder> {
+    ++made;
+    return std::make_unique<Recorder>();
+  };
+  Dispatcher d(h), other(h);
+  EXPECT_EQ(made, 2);
+  // The commands that stand alone are families of the route table, not block lines.
+  EXPECT_EQ(run(d, {"MENUBEGIN@side", "ITEM x\ty", "SUBEND", "MENURESET@side", "TRAYBEGIN\tt",
+                    "TRAYREMOVE", "CTXEND", "CTXCLEAR", "CTXSUPPRESS 1", "MENUBEGINX"}),
+            (Lines{"block|MENUBEGIN@|side", "block|ITEM |x\ty", "block|SUBEND|",
+                   "block|TRAYBEGIN|\tt", "block|CTXEND|"}));
+  Dispatcher without(logging_handlers());
+  EXPECT_TRUE(run(without, {"MENUBEGIN", "ITEM x", "MENUEND"}).empty());
 }
