@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "platform/main_loop.h"
 #include "wire/main_queue.h"
@@ -13,6 +14,7 @@ namespace {
 
 GMainLoop* g_loop = nullptr;
 bool g_stopping = false;
+std::vector<std::function<void()>> g_loop_end;
 
 class GlibMainQueue final : public MainQueue {
  public:
@@ -70,6 +72,12 @@ void kelo_main_loop_run() {
   g_stopping = false;
   if (!g_loop) g_loop = g_main_loop_new(nullptr, FALSE);
   g_main_loop_run(g_loop);
+  for (auto& fn : g_loop_end)
+    fn();
+}
+
+void kelo_at_loop_end(std::function<void()> fn) {
+  g_loop_end.push_back(std::move(fn));
 }
 
 void kelo_main_loop_quit() {
