@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <deque>
 
+#include "services/dock.h"
+#include "services/print.h"
 #include "wire/dispatcher.h"
 #include "wire/framer.h"
 
@@ -44,6 +46,14 @@ const Handlers& fuzz_handlers() {
     x.reload = [](webview_t, std::unique_ptr<NoArgs>) { ++g_sink; };
     x.terminate = x.reload;
     // Families with parsers of their own: x.add(Verb::V, route<parse_v, consume<VReq>>);
+    x.add(Verb::Badge, route<parse_text_arg, consume<std::string>>);
+    x.add(Verb::Attention, route<parse_attention, consume<int>>);
+    x.add(Verb::Progress, route<parse_progress, consume<double>>);
+    x.add(Verb::AppIcon, route<parse_text_arg, consume<std::string>>);
+    x.add(Verb::Print, route<parse_print, consume<std::string>>);
+    x.add(Verb::PrintAt, route<parse_print, consume<std::string>>);
+    x.add(Verb::Pdf, route<parse_pdf, consume<PdfReq>>);
+    x.add(Verb::PdfAt, route<parse_pdf, consume<PdfReq>>);
     return x;
   }();
   return h;

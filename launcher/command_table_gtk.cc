@@ -2,6 +2,9 @@
 // subsystem.
 #include "bridge/bridge_gtk.h"
 #include "launcher/core_commands.h"
+#include "services/dock.h"
+#include "services/dock_gtk.h"
+#include "services/print_gtk.h"
 #include "system/get_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/nav_gtk.h"
@@ -30,6 +33,14 @@ const Handlers& launcher_handlers() {
     h.popupr = do_popupr;
     h.reload = do_reload;
     h.terminate = do_terminate;
+    h.add(Verb::Badge, route<parse_text_arg, do_badge>);
+    h.add(Verb::Attention, route<parse_attention, do_attention>);
+    h.add(Verb::Progress, route<parse_progress, do_progress>);
+    h.add(Verb::AppIcon, route<parse_text_arg, do_appicon>);
+    h.add(Verb::Print, route<parse_print, do_print>);
+    h.add(Verb::PrintAt, route<parse_print, do_print>);
+    h.add(Verb::Pdf, route<parse_pdf, do_pdf>);
+    h.add(Verb::PdfAt, route<parse_pdf, do_pdf>);
     return h;
   }();
   return handlers;

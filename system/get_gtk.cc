@@ -9,6 +9,7 @@
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
 #include "platform/x11_props.h"
+#include "services/dock_gtk.h"
 #include "system/queries.h"
 #include "windows/chrome_gtk.h"
 #include "windows/registry.h"
@@ -76,6 +77,7 @@ std::string answer(webview_t w, std::string_view key) {
   if (key == "screens") return screens_json(current_screens());
   if (key == "mouse") return mouse(w, "main");
   if (key.starts_with("mouse:")) return mouse(w, std::string(key.substr(6)));
+  if (key == "debug:icon") return dock_icon_debug_json();
   return "null";
 }
 
