@@ -20,10 +20,8 @@ _ids = itertools.count(1)
 def ask(backend, line):
     """Sends a command with a fresh request id in place of "{id}"; returns its decoded answer."""
     rid = "d%d" % next(_ids)
-    start = len(backend.lines)
     backend.send(line.format(id=rid))
-    return json.loads(backend.wait_line("GOT %s " % rid, timeout=WINDOW, start=start)
-                      .split(" ", 2)[2])
+    return json.loads(backend.wait_line("GOT %s " % rid, timeout=WINDOW).split(" ", 2)[2])
 
 
 def rgb(icon, x, y):
@@ -51,7 +49,7 @@ def test_badge_progress_and_icon_reach_the_windows_and_the_dock(dev_app, x11, tm
                                               "hasDevDefault": True, "env": green}
 
     b.send("PROGRESS 0.5", "BADGE 7")
-    uri, entry = dock.wait_entry(lambda u, p: p.get("count") == 7 and p.get("progress") == 0.5)
+    _, uri, entry = dock.wait_entry(lambda u, p: p.get("count") == 7 and p.get("progress") == 0.5)
     assert entry["count-visible"] and entry["progress-visible"] and not entry["urgent"]
     assert uri == "application://kelojs-launcher.desktop"  # the program's desktop entry
     tile = wait_icon(x11, app.win, lambda i: i[:2] == (128, 128), "the tile")
@@ -62,7 +60,7 @@ def test_badge_progress_and_icon_reach_the_windows_and_the_dock(dev_app, x11, tm
 
     # Text that is not a number shows in the tile only; a new window gets the tile too.
     b.send("BADGE 3 new", "WINOPEN side")
-    dock.wait_entry(lambda u, p: not p["count-visible"])
+    dock.wait_entry(lambda u, p: not p["count-visible"] and p["progress-visible"])
     side = x11.wait_window(app.run, title="side")
     wait_icon(x11, side, lambda i: i[:2] == (128, 128), "the tile on the new window")
 
@@ -95,37 +93,35 @@ def test_appicon_alone_without_a_default_restores_the_toolkit_icon(dev_app, x11,
 
 def test_attention_marks_the_windows_urgent_until_focus_or_time_out(dev_app, x11, dock):
     app = dev_app(None)
-    other = x11.root.create_window(0, 0, 200, 200, 0, X.CopyFromParent)  # another app
+    # Another app's window; it goes with the test's X connection.
+    other = x11.root.create_window(0, 0, 200, 200, 0, X.CopyFromParent)
 
     def urgent():
         hints = app.win.get_wm_hints()
         return bool(hints and hints.flags & Xutil.UrgencyHint)
 
-    def to_back():
-        x11.activate(other)
-        x11.wait_until(lambda: not ask(app.backend, "GET {id} win")["focused"], "another app")
+    def to_front(win, focused):
+        x11.activate(win)
+        x11.wait_until(lambda: ask(app.backend, "GET {id} win")["focused"] == focused, "focus")
 
-    try:
-        app.backend.send("ATTENTION 1")  # in front, a request does nothing
-        assert ask(app.backend, "GET {id} windows") == ["main"] and not urgent()
+    to_front(app.win, True)
+    app.backend.send("ATTENTION 1")  # in front, a request does nothing
+    assert ask(app.backend, "GET {id} windows") == ["main"] and not urgent()
 
-        other.map()
-        to_back()
-        app.backend.send("ATTENTION 1")
-        x11.wait_until(urgent, "the urgency hint")
-        dock.wait_entry(lambda u, p: p["urgent"])
-        x11.activate(app.win)
-        x11.wait_until(lambda: not urgent(), "the urgency hint to end with focus")
-        dock.wait_entry(lambda u, p: not p["urgent"])
+    other.map()
+    to_front(other, False)
+    app.backend.send("ATTENTION 1")
+    x11.wait_until(urgent, "the urgency hint")
+    i, _, _ = dock.wait_entry(lambda u, p: p["urgent"])
+    to_front(app.win, True)
+    x11.wait_until(lambda: not urgent(), "the urgency hint to end with focus")
+    i, _, _ = dock.wait_entry(lambda u, p: not p["urgent"], i)
 
-        to_back()
-        app.backend.send("ATTENTION")
-        x11.wait_until(urgent, "the urgency hint")
-        x11.wait_until(lambda: not urgent(), "an informational request to end by itself",
-                       STEP * 2)
-    finally:
-        other.destroy()
-        x11.d.flush()
+    to_front(other, False)
+    app.backend.send("ATTENTION")
+    i, _, _ = dock.wait_entry(lambda u, p: p["urgent"], i)
+    dock.wait_entry(lambda u, p: not p["urgent"], i, STEP * 2)  # ends by itself
+    x11.wait_until(lambda: not urgent(), "the urgency hint to end")
 
 
 def test_pdf_files_and_their_failures(dev_app, tmp):

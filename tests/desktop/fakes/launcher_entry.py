@@ -1,5 +1,5 @@
 """A dock on the session bus: follows the Update signals of com.canonical.Unity.LauncherEntry
-and keeps the latest properties each app announced."""
+and keeps what each app announced."""
 
 from gi.repository import Gio
 
@@ -11,7 +11,7 @@ INTERFACE = "com.canonical.Unity.LauncherEntry"
 class LauncherEntryListener(Fake):
     def __init__(self, env):
         super().__init__(env)
-        self.entries = {}  # app URI -> properties, merged over every Update
+        self.history = []  # (app URI, its properties merged over every Update so far)
 
     def start(self):
         super().start()
@@ -22,13 +22,16 @@ class LauncherEntryListener(Fake):
     def _on_update(self, conn, sender, path, iface, signal, params):
         uri, props = params.unpack()
         with self._cond:
-            self.entries.setdefault(uri, {}).update(props)
+            last = next((p for u, p in reversed(self.history) if u == uri), {})
+            self.history.append((uri, dict(last, **props)))
             self._cond.notify_all()
 
-    def wait_entry(self, check, timeout=START_TIMEOUT):
-        """Waits until check(uri, properties) holds for an entry; returns (uri, properties)."""
+    def wait_entry(self, check, start=0, timeout=START_TIMEOUT):
+        """Waits for a state, from index `start` of the history on, for which
+        check(uri, properties) holds; returns (its index, uri, properties)."""
         with self._cond:
             found = self._cond.wait_for(lambda: next(
-                ((u, dict(p)) for u, p in self.entries.items() if check(u, p)), None), timeout)
-        assert found, "timed out waiting for a launcher entry; entries: %r" % self.entries
+                ((i, u, p) for i, (u, p) in enumerate(self.history) if i >= start and check(u, p)),
+                None), timeout)
+        assert found, "timed out waiting for a launcher entry; history: %r" % self.history
         return found
