@@ -13,6 +13,7 @@
 #include "services/auth.h"
 #include "services/capture.h"
 #include "services/cookies.h"
+#include "services/dock.h"
 #include "services/login.h"
 #include "services/notify.h"
 #include "services/nowplaying.h"
@@ -21,6 +22,7 @@
 #include "services/perm.h"
 #include "services/pickcolor.h"
 #include "services/power.h"
+#include "services/print.h"
 #include "services/quicklook.h"
 #include "services/record.h"
 #include "services/secret.h"
@@ -162,6 +164,14 @@ const Handlers& fuzz_handlers() {
     x.add(Verb::CtxClear, route<parse_ctx_clear, consume<CtxReq>>);
     x.add(Verb::CtxSuppress, route<parse_ctx_suppress, consume<bool>>);
     x.add(Verb::TrayRemove, route<parse_tray_remove, consume<TraySpec>>);
+    x.add(Verb::Badge, route<parse_text_arg, consume<std::string>>);
+    x.add(Verb::Attention, route<parse_attention, consume<int>>);
+    x.add(Verb::Progress, route<parse_progress, consume<double>>);
+    x.add(Verb::AppIcon, route<parse_text_arg, consume<std::string>>);
+    x.add(Verb::Print, route<parse_print, consume<std::string>>);
+    x.add(Verb::PrintAt, route<parse_print, consume<std::string>>);
+    x.add(Verb::Pdf, route<parse_pdf, consume<PdfReq>>);
+    x.add(Verb::PdfAt, route<parse_pdf, consume<PdfReq>>);
     return x;
   }();
   return h;

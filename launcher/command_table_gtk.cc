@@ -13,9 +13,12 @@
 #include "services/capture_gtk.h"
 #include "services/cookies_gtk.h"
 #include "services/desktop_services_gtk.h"
+#include "services/dock.h"
+#include "services/dock_gtk.h"
 #include "services/nowplaying_dbus.h"
 #include "services/osa.h"
 #include "services/pickcolor.h"
+#include "services/print_gtk.h"
 #include "services/secret_dbus.h"
 #include "services/speech_spd.h"
 #include "services/spotlight_tracker.h"
@@ -90,6 +93,14 @@ const Handlers& launcher_handlers() {
     h.add(Verb::CtxClear, route<parse_ctx_clear, do_ctx>);
     h.add(Verb::CtxSuppress, route<parse_ctx_suppress, do_ctx_suppress>);
     h.add(Verb::TrayRemove, route<parse_tray_remove, do_tray>);
+    h.add(Verb::Badge, route<parse_text_arg, do_badge>);
+    h.add(Verb::Attention, route<parse_attention, do_attention>);
+    h.add(Verb::Progress, route<parse_progress, do_progress>);
+    h.add(Verb::AppIcon, route<parse_text_arg, do_appicon>);
+    h.add(Verb::Print, route<parse_print, do_print>);
+    h.add(Verb::PrintAt, route<parse_print, do_print>);
+    h.add(Verb::Pdf, route<parse_pdf, do_pdf>);
+    h.add(Verb::PdfAt, route<parse_pdf, do_pdf>);
     return h;
   }();
   return handlers;

@@ -14,6 +14,7 @@
 #include "launcher/startup.h"
 #include "launcher/webview.h"
 #include "platform/window_gtk.h"
+#include "services/dock_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/webview_config.h"
@@ -38,8 +39,7 @@ bool initialize_main_window(const std::string& title, int width, int height, boo
   apply_webview_prefs(view);
   kelo_apply_web_hooks(view);
   install_main_window_hooks(g_w);
-  if (!g_settings.icon.empty())
-    gtk_window_set_icon_from_file(window, g_settings.icon.c_str(), nullptr);
+  apply_dev_icon(window);
   if (g_accessory) kelo_hide_from_taskbar(window);
   webview_set_title(g_w, title.c_str());
   // The packaged chrome goes on before the window gets its size and again once it is centred.
@@ -70,6 +70,7 @@ bool load_html_file(const std::string& path) {
 
 void initialize_windowless_application() {
   g_suppress_order_front = false;
+  apply_dev_icon(nullptr);
 }
 
 bool start_front_end(const std::string& url) {

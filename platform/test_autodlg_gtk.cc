@@ -55,24 +55,28 @@ void collect(GtkWidget* widget, gpointer data) {
   if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), collect, data);
 }
 
-void answer(GtkWindow* window, bool cancel) {
+// False while the button to press is insensitive (a print dialog still looking for printers):
+// no user could press it yet.
+bool answer(GtkWindow* window, bool cancel) {
   if (GTK_IS_FILE_CHOOSER_DIALOG(window)) {
     // Goes through the chooser's own checks, as its Save or Cancel button does.
     gtk_dialog_response(GTK_DIALOG(window), cancel ? GTK_RESPONSE_CANCEL : GTK_RESPONSE_ACCEPT);
-    return;
+    return true;
   }
   Buttons b;
   b.dialog = GTK_IS_DIALOG(window) ? GTK_DIALOG(window) : nullptr;
   collect(GTK_WIDGET(window), &b);
   GtkWidget* button = cancel && b.escape ? b.escape : b.ret ? b.ret : b.first;
+  if (button && !gtk_widget_is_sensitive(button)) return false;
   if (button) gtk_button_clicked(GTK_BUTTON(button));
+  return true;
 }
 
 void poll(const std::string& value, int tries) {
   kelo_run_after(kPollMs, [value, tries] {
-    if (GtkWindow* window = modal_window()) {
-      answer(window, value == "cancel");
-    } else if (tries > 0) {
+    GtkWindow* window = modal_window();
+    if (window && answer(window, value == "cancel")) return;
+    if (tries > 0) {
       poll(value, tries - 1);
     }
   });

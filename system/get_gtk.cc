@@ -12,6 +12,7 @@
 #include "menus/menu_bar_gtk.h"
 #include "platform/window_gtk.h"
 #include "platform/x11_props.h"
+#include "services/dock_gtk.h"
 #include "system/clipboard_gtk.h"
 #include "system/desktop_x11.h"
 #include "system/queries.h"
@@ -133,6 +134,7 @@ std::string answer(webview_t w, std::string_view key) {
   if (key == "debug:trafficpos") return close_button(w);
   if (key == "debug:activation") return activation();
   if (auto menus = menu_answer(key)) return *menus;
+  if (key == "debug:icon") return dock_icon_debug_json();
   return "null";
 }
 

@@ -13,6 +13,7 @@
 #include "launcher/webview.h"
 #include "menus/menu_bar_gtk.h"
 #include "platform/window_gtk.h"
+#include "services/dock_gtk.h"
 #include "windows/chrome_gtk.h"
 #include "windows/registry.h"
 #include "windows/screens_gtk.h"
@@ -303,6 +304,7 @@ GtkWindow* add_secondary_window(const std::string& id, WebKitWebView* view,
   e.window = GRef<GtkWindow>::retain(window);
   if (panel) make_panel(window);
   if (g_accessory) kelo_hide_from_taskbar(window);
+  dock_adopt_window(window);
   kelo_set_window_title(window, (title.empty() ? id : title).c_str());
   kelo_fit_to_workarea(window, width, height);
   kelo_build_window_body(window, view);
