@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "launcher/app_state.h"
@@ -42,7 +43,7 @@ constexpr char kClickThrough[] = "kelo-click-through";
 constexpr char kLevel[] = "kelo-level";
 constexpr char kFsScreenWait[] = "kelo-fsscreen-wait";
 constexpr char kMinSize[] = "kelo-min-size";
-constexpr char kFsEnter[] = "kelo-fullscreen-enter";
+constexpr char kFsEnter[] = "kelo-configure-wait";
 
 void set_level(GtkWindow* window, int level) {
   g_object_set_data(G_OBJECT(window), kLevel, GINT_TO_POINTER(level));
@@ -116,74 +117,91 @@ void fullscreen_on_screen(GtkWindow* window, long display_id);
 // Full screen waits for the window to stand centred on its target monitor and then fills the
 // monitor it is on, so that the window manager keeps that place for the window's return from
 // full screen (full screen on a named monitor would first move the window to that monitor's
-// corner). A move the window manager does not confirm within half a second is not waited for
-// any longer.
-struct FsEnter {
-  Rect target;
+// corner). Moving to another monitor's full screen first waits for the window to come back to
+// its own size. A change the window manager does not confirm within half a second is not waited
+// for any longer.
+struct ConfigureWait {
+  std::function<bool(const Rect& frame)> ready;
+  std::function<void(GtkWindow*)> then;
   gulong handler = 0;
   guint timer = 0;
 };
 
-// Takes the pending entry off the window and stops waiting for it.
-std::unique_ptr<FsEnter> take_fullscreen_enter(GtkWindow* window) {
-  std::unique_ptr<FsEnter> fs(
-      static_cast<FsEnter*>(g_object_steal_data(G_OBJECT(window), kFsEnter)));
-  if (!fs) return nullptr;
-  if (g_signal_handler_is_connected(window, fs->handler)) {
-    g_signal_handler_disconnect(window, fs->handler);
+// Takes the pending wait off the window and stops waiting.
+std::unique_ptr<ConfigureWait> take_configure_wait(GtkWindow* window) {
+  std::unique_ptr<ConfigureWait> wait(
+      static_cast<ConfigureWait*>(g_object_steal_data(G_OBJECT(window), kFsEnter)));
+  if (!wait) return nullptr;
+  if (g_signal_handler_is_connected(window, wait->handler)) {
+    g_signal_handler_disconnect(window, wait->handler);
   }
-  if (fs->timer) g_source_remove(fs->timer);
-  return fs;
+  if (wait->timer) g_source_remove(wait->timer);
+  return wait;
 }
 
-void enter_fullscreen(GtkWindow* window) {
-  if (take_fullscreen_enter(window)) gtk_window_fullscreen(window);
+void finish_configure_wait(GtkWindow* window) {
+  if (auto wait = take_configure_wait(window)) wait->then(window);
 }
 
-gboolean on_placed(GtkWidget* widget, GdkEvent*, gpointer data) {
-  const Rect& target = static_cast<FsEnter*>(data)->target;
-  Rect frame = window_frame(GTK_WINDOW(widget));
-  if (std::abs(frame.x - target.x) <= 1 && std::abs(frame.y - target.y) <= 1) {
-    enter_fullscreen(GTK_WINDOW(widget));
+gboolean on_configured(GtkWidget* widget, GdkEvent*, gpointer data) {
+  if (static_cast<ConfigureWait*>(data)->ready(window_frame(GTK_WINDOW(widget)))) {
+    finish_configure_wait(GTK_WINDOW(widget));
   }
   return FALSE;
 }
 
-void fullscreen_once_placed(GtkWindow* window, const Rect& target) {
-  take_fullscreen_enter(window);
-  auto* fs = new FsEnter{target};
-  g_object_set_data_full(G_OBJECT(window), kFsEnter, fs,
-                         [](gpointer p) { delete static_cast<FsEnter*>(p); });
-  fs->handler = g_signal_connect(window, "configure-event", G_CALLBACK(on_placed), fs);
-  fs->timer = g_timeout_add_full(
+// Runs then(window) once the window's frame satisfies ready, at the latest after 500 ms.
+void when_configured(GtkWindow* window, std::function<bool(const Rect&)> ready,
+                     std::function<void(GtkWindow*)> then) {
+  take_configure_wait(window);
+  if (ready(window_frame(window))) {
+    then(window);
+    return;
+  }
+  auto* wait = new ConfigureWait{std::move(ready), std::move(then)};
+  g_object_set_data_full(G_OBJECT(window), kFsEnter, wait,
+                         [](gpointer p) { delete static_cast<ConfigureWait*>(p); });
+  wait->handler = g_signal_connect(window, "configure-event", G_CALLBACK(on_configured), wait);
+  wait->timer = g_timeout_add_full(
       G_PRIORITY_DEFAULT, 500,
       [](gpointer w) -> gboolean {
-        if (auto* fs = static_cast<FsEnter*>(g_object_get_data(G_OBJECT(w), kFsEnter))) {
-          fs->timer = 0;  // this very source ends now
-          enter_fullscreen(GTK_WINDOW(w));
+        if (auto* wait = static_cast<ConfigureWait*>(g_object_get_data(G_OBJECT(w), kFsEnter))) {
+          wait->timer = 0;  // this very source ends now
+          finish_configure_wait(GTK_WINDOW(w));
         }
         return G_SOURCE_REMOVE;
       },
       g_object_ref(window), g_object_unref);
 }
 
-// Waits for the window to leave full screen, then enters it on the screen it was asked for.
+// Waits for the window to leave full screen, then for its own size to come back (the window
+// manager may report the state before the size), then enters full screen on the screen it was
+// asked for.
 gboolean on_left_fullscreen(GtkWidget* widget, GdkEventWindowState* event, gpointer data) {
   if ((event->changed_mask & GDK_WINDOW_STATE_FULLSCREEN) &&
       !(event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN)) {
     long display_id = *static_cast<long*>(data);
     GtkWindow* window = GTK_WINDOW(widget);
+    Rect full = window_frame(window);
     gulong handler = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(window), kFsScreenWait));
     g_object_set_data(G_OBJECT(window), kFsScreenWait, nullptr);
     // Disconnecting frees data; display_id is a copy.
     g_signal_handler_disconnect(window, handler);
-    fullscreen_on_screen(window, display_id);
+    std::vector<ScreenInfo> screens = current_screens();
+    int i = screen_of_window(screens, window);
+    if (i >= 0) full = screens[i].frame;
+    when_configured(
+        window,
+        [full](const Rect& frame) {
+          return frame.width != full.width || frame.height != full.height;
+        },
+        [display_id](GtkWindow* w) { fullscreen_on_screen(w, display_id); });
   }
   return FALSE;
 }
 
 void cancel_fsscreen_wait(GtkWindow* window) {
-  take_fullscreen_enter(window);
+  take_configure_wait(window);
   gulong handler = GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(window), kFsScreenWait));
   if (handler) {
     g_object_set_data(G_OBJECT(window), kFsScreenWait, nullptr);
@@ -216,7 +234,12 @@ void fullscreen_on_screen(GtkWindow* window, long display_id) {
     kelo_set_content_size(window, size.width, size.height);
   }
   move_to_wire_point(window, static_cast<int>(placed.x), static_cast<int>(placed.y));
-  fullscreen_once_placed(window, placed);
+  when_configured(
+      window,
+      [placed](const Rect& frame) {
+        return std::abs(frame.x - placed.x) <= 1 && std::abs(frame.y - placed.y) <= 1;
+      },
+      gtk_window_fullscreen);
 }
 
 // What "show" does for a window: the app comes back first; a panel comes forward without
