@@ -25,9 +25,8 @@ gboolean center_on_map(GtkWidget* widget, GdkEvent*, gpointer) {
   return FALSE;
 }
 
-}  // namespace
-
-void kelo_fit_to_workarea(GtkWindow* window, int& width, int& height) {
+// The work area of the window's monitor (the primary one before the window is shown).
+bool window_workarea(GtkWindow* window, GdkRectangle& area) {
   GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
   GdkMonitor* monitor = gdk_window ? gdk_display_get_monitor_at_window(display, gdk_window)
@@ -35,11 +34,30 @@ void kelo_fit_to_workarea(GtkWindow* window, int& width, int& height) {
   if (!monitor && gdk_display_get_n_monitors(display) > 0) {
     monitor = gdk_display_get_monitor(display, 0);
   }
-  if (!monitor) return;
-  GdkRectangle area;
+  if (!monitor) return false;
   gdk_monitor_get_workarea(monitor, &area);
+  return true;
+}
+
+}  // namespace
+
+void kelo_fit_to_workarea(GtkWindow* window, int& width, int& height) {
+  GdkRectangle area;
+  if (!window_workarea(window, area)) return;
   if (width > area.width) width = area.width;
   if (height > area.height) height = area.height;
+}
+
+bool kelo_pending_center_position(GtkWindow* window, int width, int height, int& x, int& y) {
+  GdkRectangle area;
+  if (!g_signal_handler_find(window, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+                             reinterpret_cast<gpointer>(center_on_map), nullptr) ||
+      !window_workarea(window, area)) {
+    return false;
+  }
+  x = area.x + (area.width - width) / 2;
+  y = area.y + (area.height - height) / 2;
+  return true;
 }
 
 void kelo_hide_from_taskbar(GtkWindow* window) {

@@ -9,6 +9,9 @@ typedef struct _GtkWindow GtkWindow;
 void kelo_center_window(GtkWindow* window);
 // Forgets a centring still waiting for the window's first show: an explicit placement wins.
 void kelo_cancel_pending_center(GtkWindow* window);
+// Where a centring still waiting for the window's first show puts a window of that size (the
+// window manager's frame not counted); false when none is waiting.
+bool kelo_pending_center_position(GtkWindow* window, int width, int height, int& x, int& y);
 
 // Limits a content size to the work area of the window's monitor (the primary one before the
 // window is shown): the display server cannot hold larger windows, and the engine stalls

@@ -173,8 +173,10 @@ namespace {
 // when it is shown (its requested position and size, decorations not known).
 Rect requested_geometry(GtkWindow* window) {
   int x, y, width, height, ox, oy;
-  gtk_window_get_position(window, &x, &y);
   gtk_window_get_size(window, &width, &height);
+  if (!kelo_pending_center_position(window, width, height, x, y)) {
+    gtk_window_get_position(window, &x, &y);
+  }
   wire_origin(ox, oy);
   return Rect{double(x - ox), double(y - oy), double(width), double(height)};
 }
@@ -201,15 +203,16 @@ void move_to_wire_point(GtkWindow* window, int x, int y) {
 }
 
 Rect window_content(GtkWindow* window) {
+  // The page's area: below what the window shows above it.
+  int top = kelo_page_top(window);
   GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
   if (!gdk_window || !gtk_widget_get_mapped(GTK_WIDGET(window))) {
-    return requested_geometry(window);
+    Rect r = requested_geometry(window);
+    return Rect{r.x, r.y + top, r.width, r.height - top};
   }
   int x, y, ox, oy;
   gdk_window_get_origin(gdk_window, &x, &y);
   wire_origin(ox, oy);
-  // The page's area: below what the window shows above it.
-  int top = kelo_page_top(window);
   return Rect{double(x - ox), double(y + top - oy), double(gdk_window_get_width(gdk_window)),
               double(gdk_window_get_height(gdk_window) - top)};
 }
