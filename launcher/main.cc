@@ -22,6 +22,7 @@
 #include "launcher/webview.h"
 #include "media/media_scheme_gtk.h"
 #include "platform/main_loop.h"
+#include "services/capture_gtk.h"
 #include "system/clipboard_gtk.h"
 #include "windows/pointer_moves_gtk.h"
 #include "windows/screens_gtk.h"
@@ -155,6 +156,7 @@ int main(int argc, char** argv) {
   std::thread([] { sock_read_loop(launcher_handlers()); }).detach();
   kelo_main_loop_run();
   kelo_audio_shutdown();
+  kelo_record_shutdown();
   store_clipboard_at_exit();
   if (g_w) webview_destroy(g_w);
   leave(0);

@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include <climits>
+#include <clocale>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -25,7 +26,10 @@ bool kelo_open_display() {
   const char* wl = std::getenv("WAYLAND_DISPLAY");
   if ((!x || !*x) && (!wl || !*wl)) return false;
   gdk_set_allowed_backends("x11,*");
-  return gtk_init_check(nullptr, nullptr);
+  if (!gtk_init_check(nullptr, nullptr)) return false;
+  // GTK takes the locale from the environment; numbers on the wire and in JSON keep the dot.
+  std::setlocale(LC_NUMERIC, "C");
+  return true;
 }
 
 bool initialize_main_window(const std::string& title, int width, int height, bool package_run) {

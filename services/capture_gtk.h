@@ -18,3 +18,5 @@ void do_ocr(webview_t w, std::unique_ptr<OcrReq> req);
 void do_thumb(webview_t w, std::unique_ptr<ThumbReq> req);
 void do_pickcolor(webview_t w, std::unique_ptr<std::string> id);
 void do_quicklook(webview_t w, std::unique_ptr<QLReq> req);
+// At exit: finishes the file of a recording still running (waits at most a little over 15 s).
+void kelo_record_shutdown();

@@ -5,6 +5,9 @@
 #include <glib/gstdio.h>
 #include <gst/gst.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
 #include <optional>
 
 #include "platform/gobj.h"
@@ -176,8 +179,8 @@ void start(const std::string& id, const std::string& path, const std::optional<A
   send_reply(id, record_started_json());
 }
 
-void stop(const std::string& id) {
-  if (auto refused = g_machine.begin_stop()) return capture_fail(id, *refused);
+// Ends the running pipeline: end-of-stream, then the file is finished (or the wait gives up).
+RecordingEnd finish_pipeline() {
   GstElement* pipeline = g_pipeline.get();
   gst_element_send_event(pipeline, gst_event_new_eos());
   auto bus = GRef<GstBus>::adopt(gst_element_get_bus(pipeline));
@@ -197,6 +200,12 @@ void stop(const std::string& id) {
   if (msg) gst_message_unref(msg);
   gst_element_set_state(pipeline, GST_STATE_NULL);
   g_pipeline.reset();
+  return end;
+}
+
+void stop(const std::string& id) {
+  if (auto refused = g_machine.begin_stop()) return capture_fail(id, *refused);
+  RecordingEnd end = finish_pipeline();
   send_reply(id, g_machine.stop_done(g_path, end));
 }
 
@@ -225,4 +234,15 @@ void do_record(webview_t, std::unique_ptr<RecordReq> req) {
   recorder().post([id = std::move(req->id), path = std::move(req->path), area, area_error] {
     start(id, path, area, area_error);
   });
+}
+
+void kelo_record_shutdown() {
+  // A recording still running gets a playable file: its end is written before the process goes.
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> finished = done->get_future();
+  recorder().post([done] {
+    if (g_pipeline) finish_pipeline();
+    done->set_value();
+  });
+  finished.wait_for(std::chrono::nanoseconds(kFinishTimeout + GST_SECOND));
 }

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "launcher/app_state.h"
+#include "platform/main_loop.h"
 #include "wire/link.h"
 
 namespace {
@@ -288,6 +289,12 @@ bool blank(const std::string& text) {
 }  // namespace
 
 void do_say(webview_t, std::unique_ptr<SayReq> req) {
+  // SAYs still speaking when the launcher quits are answered as cut off.
+  [[maybe_unused]] static const bool hooked = (kelo_on_quit([] {
+                                                 g_says.stop_all();
+                                                 answer_ready();
+                                               }),
+                                               true);
   uint64_t token = g_says.add(req->id);
   if (blank(req->text)) {
     // Nothing to speak: finished at once, in its turn.

@@ -181,6 +181,12 @@ def test_a_recording_lasts_as_long_as_it_ran_and_one_runs_at_a_time(app, blue_mo
     assert not answers[6]["ok"] and answers[6]["error"], answers[6]
     assert answers[7] == {"ok": False, "error": "not recording"}
 
+    # A recording still running when the launcher quits is finished, not cut off.
+    assert app.ask("RECORD q1 start 0\t" + movie, timeout=WINDOW)[0]["ok"]
+    app.backend.send("QUIT")
+    app.run.wait_exit(WINDOW)
+    assert mp4_facts(movie)[1]
+
 
 def test_thumbnails_fit_their_box_at_scale_two(app, tmp):
     picture = png(os.path.join(tmp, "wide.png"), 400, 200)

@@ -160,3 +160,18 @@ def test_context_menu_standard_replaced_and_suppressed(app, desktop, x11, tmp):
     right_click()
     wire.marker()
     assert len(menus()) == 2
+
+
+def test_the_inspector_opens_for_the_focused_window(app, desktop, x11):
+    wire, main = app(env={"KELOJS_DEBUG": "1"})
+    side = open_window(wire, x11, winopen("side", "", "Side", "400x300"), "Side")
+
+    def inspectors():
+        return sum(x11.title(w) == "Web Inspector" for w in x11.client_windows(wire.run.pid))
+
+    # One inspector per web view: the second one opens only if the first was the side's.
+    for n, (win, wid) in enumerate(((side, "side"), (main, "main")), 1):
+        x11.activate(win)
+        wait_for(lambda: wire.get("win:" + wid)["focused"], STEP, wid + " focused")
+        keys(desktop, "ctrl+alt+i")
+        wait_for(lambda: inspectors() == n, WINDOW, "%d inspector windows" % n)

@@ -85,6 +85,9 @@ def test_says_are_answered_in_order_and_saystop_fails_what_is_pending(speechd, a
     assert not any("+" in v["name"] for v in voices)  # variants are left out
     assert all(sum(line.startswith("GOT %s " % i) for line in b.lines) == 1 for i in "abcdefgv")
 
+    b.send("SAY h " + "words " * 2000, "QUIT")  # still speaking when the launcher quits
+    assert replies(b, ["h"]) == ['GOT h {"ok":false}']
+
 
 def test_without_a_speech_service_say_fails_and_no_voices_are_listed(app, tmp):
     config = os.path.join(tmp, "config", "speech-dispatcher")
