@@ -76,6 +76,8 @@ class FakeBackend:
         self._eof = False
         self._error = None
         self._stop = threading.Event()
+        self._reading = threading.Event()  # cleared: the backend stops reading the wire
+        self._reading.set()
         self._thread = threading.Thread(target=self._run, name="fake-backend", daemon=True)
         self._thread.start()
 
@@ -113,8 +115,10 @@ class FakeBackend:
         return socket.socket(fileno=fds[0])
 
     def _read(self, conn):
-        pending = b""
+        pending = bytearray()
         while not self._stop.is_set():
+            if not self._reading.wait(0.1):
+                continue
             ready, _, _ = select.select([conn], [], [], 0.1)
             if not ready:
                 continue
@@ -125,7 +129,10 @@ class FakeBackend:
             if not data:
                 break
             pending += data
-            *complete, pending = pending.split(b"\n")
+            if b"\n" not in data:
+                continue
+            *complete, rest = pending.split(b"\n")
+            pending = bytearray(rest)
             if complete:
                 now = time.monotonic()
                 with self._cond:
@@ -197,6 +204,10 @@ class FakeBackend:
     def wait_eof(self, timeout=STEP):
         """Waits until the launcher's end of the wire is closed."""
         self._wait(lambda: True if self._eof else None, timeout, "the launcher to close the wire")
+
+    def pause_reading(self, paused=True):
+        """Stops (or resumes) reading the wire, as a backend that is busy elsewhere."""
+        (self._reading.clear if paused else self._reading.set)()
 
     def send(self, *lines):
         """Sends the lines, each followed by LF, in one write."""
