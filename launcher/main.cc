@@ -54,7 +54,10 @@ std::optional<std::string> read_file(const std::string& path) {
 // when start-up fails.
 [[noreturn]] void leave(int status) {
   remove_socket_dir();
-  std::fflush(nullptr);
+  // Only our own streams: flushing every stream would wait for the lock of a stream that a
+  // library's reader thread holds while it blocks in a read (the speech service's socket).
+  std::fflush(stdout);
+  std::fflush(stderr);
   _exit(status);
 }
 

@@ -5,7 +5,10 @@
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/gobj.h"
 #include "platform/main_loop.h"
@@ -119,6 +122,16 @@ void fall_back(PortalPick& pick) {
   if (finish(pick)) start_sampler(pick.id);
 }
 
+// Picks still open when the launcher quits are answered as cancelled.
+std::vector<std::weak_ptr<PortalPick>> g_portal_picks;
+
+void cancel_picks_at_quit() {
+  for (auto& weak : std::exchange(g_portal_picks, {})) {
+    if (PickRef pick = weak.lock()) answer(*pick, std::nullopt);
+  }
+  end_sampler(std::nullopt);
+}
+
 void on_response(GDBusConnection*, const char*, const char*, const char*, const char*,
                  GVariant* params, gpointer data) {
   PortalPick& pick = **static_cast<PickRef*>(data);
@@ -174,5 +187,8 @@ void do_pickcolor(webview_t w, std::unique_ptr<std::string> id) {
   auto pick = std::make_shared<PortalPick>();
   pick->id = std::move(*id);
   pick->parent = main_window_handle(w);
+  [[maybe_unused]] static const bool hooked = (kelo_on_quit(cancel_picks_at_quit), true);
+  std::erase_if(g_portal_picks, [](const auto& weak) { return weak.expired(); });
+  g_portal_picks.push_back(pick);
   g_bus_get(G_BUS_TYPE_SESSION, nullptr, on_bus, new PickRef(std::move(pick)));
 }
