@@ -42,7 +42,7 @@ std::string tray_debug_json(const TrayFacts* f) {
   out.append(b(f->mode.item_is_menu)).append(",\"menuHeld\":").append(b(f->mode.menu_held));
   out.append(",\"icon\":").append(b(f->icon)).append(",\"title\":");
   json_escape_to(out, f->title);
-  if (!f->title.empty()) {
+  if (!f->title.empty() && (f->colour || f->font_chosen)) {
     char size[64];
     std::snprintf(size, sizeof size, "%f", f->font.size);
     out.append(",\"titleFont\":");

@@ -41,9 +41,11 @@ struct TrayFacts {
   bool icon = false;
   std::string title;
   TrayFont font;
+  bool font_chosen = false;  // a monospaced title font was asked for
   std::optional<TitleColour> colour;
 };
 // {"exists":true,"menuAttached":..,"menuHeld":..,"icon":..,"title":..[,"titleFont":..,
 // "titleFontSize":..][,"titleColorLight":..,"titleColorDark":..]}; the font and colour only
-// with a title. Without facts: {"exists":false}.
+// for a styled title (non-empty, with a colour or a chosen font). Without facts:
+// {"exists":false}.
 std::string tray_debug_json(const TrayFacts* facts);

@@ -411,6 +411,7 @@ std::string tray_debug() {
   facts.title = t.spec.title;
   auto [family, size] = desktop_font();
   facts.font = tray_font(t.spec.title_font, family, size);
+  facts.font_chosen = t.spec.title_font == "monospaced" || t.spec.title_font == "monospacedDigit";
   facts.colour = parse_title_colour(t.spec.title_colour);
   return tray_debug_json(&facts);
 }

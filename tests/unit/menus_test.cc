@@ -288,6 +288,8 @@ TEST(Tray, TitleColoursAndReport) {
   f.mode = tray_mode(true, true);
   f.title = "12:00";
   f.font = tray_font("monospaced", "Cantarell", 11);
+  EXPECT_EQ(tray_debug_json(&f),  // a plain title has no style
+            R"({"exists":true,"menuAttached":false,"menuHeld":true,"icon":false,"title":"12:00"})");
   f.colour = parse_title_colour("#ff000080,#00ff00");
   EXPECT_EQ(tray_debug_json(&f),
             R"({"exists":true,"menuAttached":false,"menuHeld":true,"icon":false,"title":"12:00",)"
