@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "menus/context_menu_gtk.h"
 #include "platform/gobj.h"
 
 namespace {
@@ -106,10 +107,6 @@ const char* chooser_title(const ChooserSpec& spec) {
 
 }  // namespace
 
-bool dialog_labels_selectable() {
-  return true;
-}
-
 void show_alert(const AlertSpec& spec, DialogPlace place, DialogDone done) {
   GtkWidget* widget =
       gtk_message_dialog_new(visible(place.parent), GTK_DIALOG_MODAL,
@@ -125,7 +122,7 @@ void show_alert(const AlertSpec& spec, DialogPlace place, DialogDone done) {
   GList* labels = gtk_container_get_children(GTK_CONTAINER(area));
   for (GList* l = labels; l; l = l->next) {
     if (GTK_IS_LABEL(l->data))
-      gtk_label_set_selectable(GTK_LABEL(l->data), dialog_labels_selectable());
+      gtk_label_set_selectable(GTK_LABEL(l->data), !ctx_suppressed());
   }
   g_list_free(labels);
   if (!spec.cancel.empty()) add_button(dialog, spec.cancel, GTK_RESPONSE_CANCEL);

@@ -32,6 +32,3 @@ void show_chooser(const ChooserSpec& spec, GtkFileFilter* filter, DialogPlace pl
 
 // The launcher stops: every open dialog is dismissed, so each request gets its answer.
 void dismiss_open_dialogs();
-
-// Whether alert texts can be selected; not while context menus are suppressed.
-bool dialog_labels_selectable();

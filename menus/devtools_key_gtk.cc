@@ -8,10 +8,10 @@
 
 namespace {
 
-gboolean on_key(GtkWidget* view, GdkEventKey* event, gpointer) {
+gboolean on_key(GtkWidget*, GdkEventKey* event, gpointer) {
   constexpr guint kMods = GDK_SHIFT_MASK | GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK;
   if (event->keyval != GDK_KEY_F12 || (event->state & kMods)) return FALSE;
-  kelo_open_inspector(WEBKIT_WEB_VIEW(view));
+  kelo_show_dev_tools();
   return TRUE;
 }
 

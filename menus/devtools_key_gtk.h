@@ -3,6 +3,6 @@
 
 typedef struct _WebKitWebView WebKitWebView;
 
-// In debug mode, F12 without modifiers opens the web inspector of the web view that has the
-// keyboard focus, before the page sees the key. Once for every web view.
+// In debug mode, F12 without modifiers opens the web inspector of the focused window, before
+// the page sees the key. Once for every web view.
 void kelo_install_devtools_key(WebKitWebView* view);

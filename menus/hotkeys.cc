@@ -37,17 +37,20 @@ std::string HotkeyTable::add(const std::string& name, const std::string& combina
   long keysym = combo.valid ? keysym_for(combo.key) : -1;
   if (keysym < 0) return combo.valid ? kUnknownKey : kNeedsOneKey;
   KeyGrab key{system.keycode(static_cast<uint32_t>(keysym)), key_mods(combo)};
+  unsigned id = ++next_id_;
   // The same key for a second name is refused, as a system with one registration per key
   // refuses it: sharing one grab would let either name's release drop the other.
   if (key.keycode == 0 || by_key_.contains(key) || !system.grab(key)) return kRefused;
   by_name_[name] = key;
-  by_key_[key] = name;
+  by_key_[key] = id;
+  names_[id] = name;
   return {};
 }
 
 std::optional<std::string> HotkeyTable::apply(const HotkeyReq& req, HotkeySystem& system) {
   if (auto it = by_name_.find(req.name); it != by_name_.end()) {
     system.ungrab(it->second);
+    names_.erase(by_key_[it->second]);
     by_key_.erase(it->second);
     by_name_.erase(it);
   }
@@ -64,7 +67,7 @@ std::optional<std::string> HotkeyTable::apply(const HotkeyReq& req, HotkeySystem
 
 const std::string* HotkeyTable::fired(int keycode, uint32_t mods) const {
   auto it = by_key_.find(KeyGrab{keycode, mods & kComboMods});
-  return it == by_key_.end() ? nullptr : &it->second;
+  return it == by_key_.end() ? nullptr : &names_.at(it->second);
 }
 
 std::string keystroke_answer(bool ok, bool trusted) {

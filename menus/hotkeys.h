@@ -65,7 +65,9 @@ class HotkeyTable {
   std::string add(const std::string& name, const std::string& combination, HotkeySystem& system);
 
   std::map<std::string, KeyGrab> by_name_;
-  std::map<KeyGrab, std::string> by_key_;
+  std::map<KeyGrab, unsigned> by_key_;     // the registration id holding the key
+  std::map<unsigned, std::string> names_;  // registration id -> name
+  unsigned next_id_ = 0;  // one more for every registration the system is asked for
 };
 
 // The answer to KEYSTROKE: {"ok":...,"trusted":...}.

@@ -11,14 +11,10 @@
 
 #include "menus/hotkeys_x11.h"
 #include "menus/keys.h"
+#include "platform/x11_props.h"
 #include "wire/link.h"
 
 namespace {
-
-Display* x_display() {
-  GdkDisplay* display = gdk_display_get_default();
-  return display && GDK_IS_X11_DISPLAY(display) ? GDK_DISPLAY_XDISPLAY(display) : nullptr;
-}
 
 // The modifier bit a key with this keysym sets on this keyboard; 0 when none does.
 uint32_t modifier_of(Display* dpy, KeySym sym) {
@@ -61,7 +57,7 @@ GdkFilterReturn on_root_event(GdkXEvent* xevent, GdkEvent*, gpointer) {
 
 class XHotkeys final : public HotkeySystem {
  public:
-  XHotkeys() : display_(gdk_display_get_default()), dpy_(x_display()) {}
+  XHotkeys() : dpy_(kelo_x_display()) {}
 
   int keycode(uint32_t keysym) override { return dpy_ ? XKeysymToKeycode(dpy_, keysym) : 0; }
 
@@ -71,26 +67,24 @@ class XHotkeys final : public HotkeySystem {
     if (!std::exchange(filtering, true)) {
       gdk_window_add_filter(gdk_get_default_root_window(), on_root_event, nullptr);
     }
-    gdk_x11_display_error_trap_push(display_);
+    XErrorTrap trap;
     for (uint32_t lock : locks(dpy_)) {
       XGrabKey(dpy_, key.keycode, key.mods | lock, DefaultRootWindow(dpy_), False, GrabModeAsync,
                GrabModeAsync);
     }
-    if (gdk_x11_display_error_trap_pop(display_) == 0) return true;
+    if (!trap.failed()) return true;
     ungrab(key);  // the variants that were granted before the refusal
     return false;
   }
 
   void ungrab(const KeyGrab& key) override {
     if (!dpy_) return;
-    gdk_x11_display_error_trap_push(display_);
+    XErrorTrap trap;
     for (uint32_t lock : locks(dpy_))
       XUngrabKey(dpy_, key.keycode, key.mods | lock, DefaultRootWindow(dpy_));
-    gdk_x11_display_error_trap_pop_ignored(display_);
   }
 
  private:
-  GdkDisplay* display_;
   Display* dpy_;
 };
 
@@ -102,9 +96,8 @@ void do_hotkey(webview_t, std::unique_ptr<HotkeyReq> req) {
 }
 
 void do_keystroke(webview_t, std::unique_ptr<KeystrokeReq> req) {
-  Display* dpy = x_display();
-  int event_base, error_base, major, minor;
-  bool trusted = dpy && XTestQueryExtension(dpy, &event_base, &error_base, &major, &minor);
+  Display* dpy = kelo_x_display();
+  bool trusted = dpy && has_xtest(dpy);
   Combo combo = read_combo(req->combination);
   long sym = combo.valid ? keysym_for(combo.key) : -1;
   // Every key of the combination must be on the keyboard, or nothing is typed.
