@@ -33,15 +33,17 @@ def active(x11):
     return value[0] if value is not None and len(value) else None
 
 
-def wait_dialog(x11, run, title, timeout=WINDOW):
-    """Waits for a shown window of `run` titled `title` that has the keyboard focus."""
+def wait_dialog(x11, app, title, timeout=WINDOW):
+    """Waits for a shown window of `app` titled `title`, other than its main window, that has
+    the keyboard focus."""
     def check():
-        for win in x11.client_windows(run.pid):
-            if x11.title(win) == title and x11.is_viewable(win) and active(x11) == win.id:
+        for win in x11.client_windows(app.run.pid):
+            if (win.id != app.win.id and x11.title(win) == title and x11.is_viewable(win) and
+                    active(x11) == win.id):
                 return win
         return None
     return wait_for(check, timeout, lambda: "a focused dialog titled %r; windows %r" % (
-        title, [x11.title(w) for w in x11.client_windows(run.pid)]))
+        title, [x11.title(w) for w in x11.client_windows(app.run.pid)]))
 
 
 def wait_gone(x11, win, timeout=STEP):
