@@ -10,6 +10,7 @@
 #include "dialogs/modal_gtk.h"
 #include "dialogs/type_filter_gio.h"
 #include "launcher/app_state.h"
+#include "menus/menu_images_gtk.h"
 #include "windows/registry.h"
 
 namespace {
@@ -20,13 +21,12 @@ GtkFileFilter* type_filter(const std::vector<std::string>& extensions) {
   std::vector<std::string> types = mime_types_for(extensions);
   if (types.empty()) return nullptr;
   GtkFileFilter* filter = gtk_file_filter_new();
-  std::string name;
-  for (const std::string& type : types) {
+  for (const std::string& type : types)
     gtk_file_filter_add_mime_type(filter, type.c_str());
-  }
+  std::string name;
   for (const std::string& ext : extensions)
     name += (name.empty() ? "" : ", ") + ext;
-  gtk_file_filter_set_name(filter, name.c_str());
+  gtk_file_filter_set_name(filter, valid_utf8(name).c_str());
   return filter;
 }
 
@@ -36,6 +36,7 @@ void do_dialog(webview_t w, std::unique_ptr<DlgReq> req) {
   DlgKind kind = dlg_kind(req->kind);
   ReplyTarget target = parse_reply_target(req->callref);
   GtkWindow* page = target.kind == ReplyTarget::Kind::Page ? window_for_id(w, target.id) : nullptr;
+  if (target.kind == ReplyTarget::Kind::Page && !page) return;  // its window has gone already
   DialogPlace place{page ? page : window_for_id(w, key_window_id()), page != nullptr};
   DialogDone done = [callref = req->callref, kind](std::optional<DialogResult> result) {
     if (result) reply_to_call(callref, 0, dlg_answer(kind, result->confirmed, result->values));

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "menus/context_menu_gtk.h"
+#include "menus/menu_images_gtk.h"
 #include "platform/gobj.h"
 
 namespace {
@@ -57,12 +58,8 @@ GtkWindow* visible(GtkWindow* window) {
   return window && gtk_widget_get_visible(GTK_WIDGET(window)) ? window : nullptr;
 }
 
-std::string valid_text(const std::string& text) {
-  return GCharPtr(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()))).get();
-}
-
 void add_button(GtkDialog* dialog, const std::string& label, int response) {
-  GtkWidget* button = gtk_button_new_with_label(valid_text(dialog_text(label)).c_str());
+  GtkWidget* button = gtk_button_new_with_label(valid_utf8(dialog_text(label)).c_str());
   gtk_widget_set_can_default(button, TRUE);
   gtk_widget_show(button);
   gtk_dialog_add_action_widget(dialog, button, response);
@@ -111,18 +108,17 @@ void show_alert(const AlertSpec& spec, DialogPlace place, DialogDone done) {
   GtkWidget* widget =
       gtk_message_dialog_new(visible(place.parent), GTK_DIALOG_MODAL,
                              spec.cancel.empty() ? GTK_MESSAGE_INFO : GTK_MESSAGE_QUESTION,
-                             GTK_BUTTONS_NONE, "%s", valid_text(dialog_text(spec.message)).c_str());
+                             GTK_BUTTONS_NONE, "%s", valid_utf8(dialog_text(spec.message)).c_str());
   auto* dialog = GTK_DIALOG(widget);
   if (!spec.detail.empty()) {
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(widget), "%s",
-                                             valid_text(dialog_text(spec.detail)).c_str());
+                                             valid_utf8(dialog_text(spec.detail)).c_str());
   }
-  gtk_window_set_title(GTK_WINDOW(widget), valid_text(dialog_text(spec.title)).c_str());
+  gtk_window_set_title(GTK_WINDOW(widget), valid_utf8(dialog_text(spec.title)).c_str());
   GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(widget));
   GList* labels = gtk_container_get_children(GTK_CONTAINER(area));
   for (GList* l = labels; l; l = l->next) {
-    if (GTK_IS_LABEL(l->data))
-      gtk_label_set_selectable(GTK_LABEL(l->data), !ctx_suppressed());
+    if (GTK_IS_LABEL(l->data)) gtk_label_set_selectable(GTK_LABEL(l->data), !ctx_suppressed());
   }
   g_list_free(labels);
   if (!spec.cancel.empty()) add_button(dialog, spec.cancel, GTK_RESPONSE_CANCEL);
@@ -133,7 +129,7 @@ void show_alert(const AlertSpec& spec, DialogPlace place, DialogDone done) {
   d->alert = widget;
   if (spec.entry) {
     d->entry = gtk_entry_new();
-    d->entry_text = valid_text(spec.entry_text);
+    d->entry_text = valid_utf8(spec.entry_text);
     gtk_entry_set_text(GTK_ENTRY(d->entry), d->entry_text.c_str());
     g_signal_connect_swapped(d->entry, "changed",
                              G_CALLBACK(+[](OpenDialog* d) { d->edited = true; }), d);
@@ -169,7 +165,7 @@ void show_chooser(const ChooserSpec& spec, GtkFileFilter* filter, DialogPlace pl
   if (spec.mode == ChooserSpec::Mode::Save) {
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
     if (!spec.name.empty())
-      gtk_file_chooser_set_current_name(chooser, valid_text(spec.name).c_str());
+      gtk_file_chooser_set_current_name(chooser, valid_utf8(spec.name).c_str());
   }
   if (filter) gtk_file_chooser_add_filter(chooser, filter);
   // A folder is picked from the folders of home, not from a list of recent files.
