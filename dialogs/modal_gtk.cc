@@ -8,6 +8,7 @@
 #include "menus/context_menu_gtk.h"
 #include "menus/menu_images_gtk.h"
 #include "platform/gobj.h"
+#include "platform/main_loop.h"
 
 namespace {
 
@@ -41,7 +42,14 @@ void finish(OpenDialog* d, std::optional<DialogResult> result) {
   d->done(std::move(result));
 }
 
+// The launcher stops: every open dialog is dismissed, so each request gets its answer.
+void dismiss_open_dialogs() {
+  while (!g_open.empty())
+    finish(g_open.front().get(), DialogResult{});
+}
+
 OpenDialog* open_dialog(DialogPlace place, DialogDone done) {
+  [[maybe_unused]] static const bool hooked = (kelo_on_quit(dismiss_open_dialogs), true);
   auto d = std::make_unique<OpenDialog>();
   d->done = std::move(done);
   if (place.owned && place.parent) {
@@ -177,9 +185,4 @@ void show_chooser(const ChooserSpec& spec, GtkFileFilter* filter, DialogPlace pl
   d->chooser = native;
   g_signal_connect(native.get(), "response", G_CALLBACK(on_chooser_response), d);
   gtk_native_dialog_show(GTK_NATIVE_DIALOG(native.get()));
-}
-
-void dismiss_open_dialogs() {
-  while (!g_open.empty())
-    finish(g_open.front().get(), DialogResult{});
 }

@@ -29,6 +29,3 @@ void show_alert(const AlertSpec& spec, DialogPlace place, DialogDone done);
 // `filter` (may be null; its floating reference is taken) limits the files offered.
 void show_chooser(const ChooserSpec& spec, GtkFileFilter* filter, DialogPlace place,
                   DialogDone done);
-
-// The launcher stops: every open dialog is dismissed, so each request gets its answer.
-void dismiss_open_dialogs();

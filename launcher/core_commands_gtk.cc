@@ -2,7 +2,6 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-#include "dialogs/modal_gtk.h"
 #include "launcher/app_state.h"
 #include "launcher/core_commands.h"
 #include "launcher/startup.h"
@@ -48,6 +47,5 @@ void do_reload(webview_t w, std::unique_ptr<NoArgs>) {
 }
 
 void do_terminate(webview_t, std::unique_ptr<NoArgs>) {
-  dismiss_open_dialogs();
   kelo_main_loop_quit();
 }
