@@ -36,8 +36,7 @@ class Dialogs:
         line = self.b.wait_line(lambda l: '\\"name\\":\\"%s\\"' % name in l, timeout, start)
         return json.loads(json.loads(line.split(" ", 2)[2])[0])["params"].get("value")
 
-    def wait(self, title):
-        """The app's focused window titled `title`, other than its main window."""
+    def wait(self, title):  # the focused dialog titled `title`
         x11 = self.x11
         return wait_for(lambda: next((w for w in x11.client_windows(self.app.run.pid)
                                       if w.id != self.app.win.id and x11.title(w) == title and
