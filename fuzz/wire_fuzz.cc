@@ -7,7 +7,9 @@
 #include "ai/ai_request.h"
 #include "audio/eq_control.h"
 #include "audio/tap.h"
+#include "dialogs/dialog.h"
 #include "dialogs/find.h"
+#include "menus/hotkeys.h"
 #include "menus/menu_blocks.h"
 #include "menus/menu_state.h"
 #include "services/auth.h"
@@ -119,7 +121,11 @@ const Handlers& fuzz_handlers() {
     x.terminate = x.reload;
     x.get = [](webview_t, std::unique_ptr<GetReq> r) { g_sink += r->id.size() + r->key.size(); };
     // Families with parsers of their own: x.add(Verb::V, route<parse_v, consume<VReq>>);
+    x.add(Verb::Dlg, route<parse_dlg, consume<DlgReq>>);
     x.add(Verb::Find, route<parse_find, consume<FindReq>>);
+    x.add(Verb::HkReg, route<parse_hkreg, consume<HotkeyReq>>);
+    x.add(Verb::HkUnreg, route<parse_hkunreg, consume<HotkeyReq>>);
+    x.add(Verb::Keystroke, route<parse_keystroke, consume<KeystrokeReq>>);
     x.add(Verb::StopFind, route<parse_stopfind, consume<std::string>>);
     x.add(Verb::Ai, route<parse_ai, consume<AiReq>>);
     x.add(Verb::AiToolResult, [](std::string_view line, size_t after) {

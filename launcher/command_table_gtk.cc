@@ -3,9 +3,11 @@
 #include "ai/ai_queue.h"
 #include "audio/audio_gtk.h"
 #include "bridge/bridge_gtk.h"
+#include "dialogs/dialog_gtk.h"
 #include "dialogs/find_gtk.h"
 #include "launcher/core_commands.h"
 #include "menus/context_menu_gtk.h"
+#include "menus/hotkeys_x11.h"
 #include "menus/menu_bar_gtk.h"
 #include "menus/menu_blocks.h"
 #include "menus/tray_dbus.h"
@@ -52,7 +54,11 @@ const Handlers& launcher_handlers() {
     h.popupr = do_popupr;
     h.reload = do_reload;
     h.terminate = do_terminate;
+    h.add(Verb::Dlg, route<parse_dlg, do_dialog>);
     h.add(Verb::Find, route<parse_find, do_find>);
+    h.add(Verb::HkReg, route<parse_hkreg, do_hotkey>);
+    h.add(Verb::HkUnreg, route<parse_hkunreg, do_hotkey>);
+    h.add(Verb::Keystroke, route<parse_keystroke, do_keystroke>);
     h.add(Verb::StopFind, route<parse_stopfind, do_stopfind>);
     h.add(Verb::Ai, route<parse_ai, do_ai>);
     h.add(Verb::AiToolResult, ai_tool_result);

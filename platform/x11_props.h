@@ -29,6 +29,11 @@ class XErrorTrap {
   ~XErrorTrap();
   XErrorTrap(const XErrorTrap&) = delete;
   XErrorTrap& operator=(const XErrorTrap&) = delete;
+  // Waits for the server's answers and ends the trap: whether any request made so far failed.
+  bool failed();
+
+ private:
+  bool ended_ = false;
 };
 
 // Whether the window manager shows the window on every desktop (_NET_WM_DESKTOP 0xFFFFFFFF).

@@ -4,6 +4,8 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include <utility>
+
 std::vector<unsigned long> x11_long_property(Display* dpy, Window win, const char* name,
                                              Atom type) {
   std::vector<unsigned long> values;
@@ -69,5 +71,10 @@ XErrorTrap::XErrorTrap() {
 }
 
 XErrorTrap::~XErrorTrap() {
-  gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+  if (!ended_) gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+}
+
+bool XErrorTrap::failed() {
+  if (std::exchange(ended_, true)) return false;
+  return gdk_x11_display_error_trap_pop(gdk_display_get_default()) != 0;
 }

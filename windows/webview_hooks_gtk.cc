@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/page_dialogs_gtk.h"
 #include "launcher/app_state.h"
 #include "media/trust.h"
 #include "menus/context_menu_gtk.h"
+#include "menus/devtools_key_gtk.h"
 #include "platform/gobj.h"
 #include "windows/nav_gtk.h"
 #include "windows/webview_config.h"
@@ -128,4 +130,6 @@ void kelo_apply_web_hooks(WebKitWebView* view) {
   g_signal_connect(view, "user-message-received", G_CALLBACK(on_media_report), nullptr);
   kelo_install_ctx_hook(view);
   kelo_apply_web_delegates(view);
+  kelo_install_page_dialogs(view);
+  kelo_install_devtools_key(view);
 }
