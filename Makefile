@@ -4,7 +4,9 @@ BUILD_DIR := build$(if $(SAN),-$(SAN),)
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build test unit e2e shim demo bench fuzz format clean
+PREFIX ?= /usr/local
+
+.PHONY: deps build test unit e2e shim demo demo-notes install bench fuzz format clean
 
 deps:
 	@scripts/install-deps
@@ -20,6 +22,12 @@ test: deps build
 
 demo: deps build
 	scripts/run-demo $(BUILD_DIR)
+
+demo-notes: deps build
+	scripts/run-notes $(BUILD_DIR)
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: deps build
 	$(BUILD_DIR)/wire_bench

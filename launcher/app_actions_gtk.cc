@@ -89,7 +89,7 @@ void kelo_show_dev_tools() {
 
 void show_arch_unsupported_alert() {
   std::fputs("launcher: the backend cannot run on this processor\n", stderr);
-  if (!kelo_open_display()) return;
+  if (!kelo_open_display(g_bundle_id)) return;
   GtkWidget* dialog =
       gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK,
                              "This app cannot run on this processor");

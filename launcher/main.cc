@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   int width = 960, height = 640;
   parse_window_size(params.size, width, height);
 
-  if (!kelo_open_display()) {
+  if (!kelo_open_display(package ? g_bundle_id : std::string())) {
     std::fputs(kNoSession, stderr);
     leave(3);
   }

@@ -85,7 +85,14 @@ Settings read_settings(const SettingsInput& in) {
   s.popups = env_if_nonempty(in, "KELOJS_POPUPS", "KelojsPopups");
   s.media_origins =
       parse_media_origins(env_if_set(in, "KELOJS_MEDIA_ORIGINS", "KelojsMediaOrigins"));
-  if (const char* icon = in.env("KELOJS_ICON")) s.icon = icon;
+  if (const char* icon = in.env("KELOJS_ICON")) {
+    s.icon = icon;
+  } else if (!in.bundle_path.empty()) {
+    // A bundle names its icon by a file name in Contents/Resources; nothing outside it.
+    std::string file = plist_string(in.plist("CFBundleIconFile"));
+    if (!file.empty() && file != ".." && file.find('/') == std::string::npos)
+      s.icon = in.bundle_path + "/Contents/Resources/" + file;
+  }
   s.chrome = plist_string(in.plist("KelojsChrome"));
   return s;
 }

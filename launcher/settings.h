@@ -39,7 +39,7 @@ struct Settings {
   std::string downloads;
   std::string popups;
   std::vector<std::pair<std::string, std::string>> media_origins;
-  std::string icon;
+  std::string icon;    // KELOJS_ICON, else the bundle's CFBundleIconFile in Contents/Resources
   std::string chrome;  // the main window's chrome fields, tab-separated (bundle only)
   std::string ai_url;  // base URL of a chat-completions model server; empty: no model
 };

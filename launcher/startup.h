@@ -6,8 +6,10 @@
 
 typedef struct _WebKitWebView WebKitWebView;
 
-// Initialises GTK on the X11 backend first; false when there is no display session.
-bool kelo_open_display();
+// Initialises GTK on the X11 backend first; false when there is no display session. A
+// non-empty program class (a package run's bundle id) names the app's windows (WM_CLASS), so
+// taskbars group them under the app's desktop entry.
+bool kelo_open_display(const std::string& program_class);
 
 // Creates the main window (g_w) with its title and content size, centred; false on failure.
 bool initialize_main_window(const std::string& title, int width, int height, bool package_run);

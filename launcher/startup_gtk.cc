@@ -21,14 +21,17 @@
 #include "windows/webview_config.h"
 #include "wire/link.h"
 
-bool kelo_open_display() {
+bool kelo_open_display(const std::string& program_class) {
   const char* x = std::getenv("DISPLAY");
   const char* wl = std::getenv("WAYLAND_DISPLAY");
   if ((!x || !*x) && (!wl || !*wl)) return false;
+  if (!program_class.empty()) g_set_prgname(program_class.c_str());
   gdk_set_allowed_backends("x11,*");
   if (!gtk_init_check(nullptr, nullptr)) return false;
   // GTK takes the locale from the environment; numbers on the wire and in JSON keep the dot.
   std::setlocale(LC_NUMERIC, "C");
+  // GTK's start-up makes the class from the program name with a capital first letter.
+  if (!program_class.empty()) gdk_set_program_class(program_class.c_str());
   return true;
 }
 

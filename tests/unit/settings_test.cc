@@ -110,7 +110,8 @@ TEST(Settings, PropertyListValues) {
              {"KelojsDeferShow", str("  +0042")},
              {"KelojsPanel", one},
              {"KelojsDebug", boolean(true)},
-             {"KelojsChrome", str("0\tnone\t\t\t\t\t12,10")}};
+             {"KelojsChrome", str("0\tnone\t\t\t\t\t12,10")},
+             {"CFBundleIconFile", str("notes.png")}};
   s.files = {{"/Apps/Demo.app/Contents/Resources/app/inject.js", "console.log(1)"}};
   Settings st = read_settings(s.input());
   EXPECT_TRUE(st.accessory);
@@ -119,6 +120,9 @@ TEST(Settings, PropertyListValues) {
   EXPECT_TRUE(st.panel);
   EXPECT_FALSE(st.debug);  // a boolean is not a string setting
   EXPECT_EQ(st.inject_js, "console.log(1)");
+  EXPECT_EQ(st.icon, "/Apps/Demo.app/Contents/Resources/notes.png");
+  s.plist["CFBundleIconFile"] = str("../../../x.png");  // nothing outside the bundle
+  EXPECT_EQ(read_settings(s.input()).icon, "");
 }
 
 TEST(Settings, BoolValueOfStrings) {
