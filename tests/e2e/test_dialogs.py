@@ -63,10 +63,10 @@ class Dialogs:
         for _ in range(3):
             self.steps("Return")
             try:
-                return (answer or self.answer)(1.0)
+                return (answer or self.answer)(2.0)
             except AssertionError:
                 pass
-        return (answer or self.answer)(STEP)
+        return (answer or self.answer)(WINDOW)
 
     def steps(self, *steps):
         """Presses keys, or types the text of steps starting with "="."""
