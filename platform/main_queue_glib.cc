@@ -1,6 +1,11 @@
 // Wire handlers reach the main thread through one FIFO drained by one GLib source, so they run
-// in wire order. The drain may re-enter: a handler that waits in a nested main loop (which no
-// handler of the launcher should do) does not stop the handlers of later lines.
+// in wire order. The source lives as long as the process: a post only wakes the loop, once per
+// batch, when the queue goes from empty to not empty. It runs ahead of the loop's other sources
+// so a page call's answer does not wait behind input, drawing or a media stream. Under a flood
+// (a full batch, or work waiting at the start of several turns in a row) it steps down to the
+// default priority, so the other sources still get their turn. The drain may re-enter: a handler
+// that waits in a nested main loop (which no handler of the launcher should do) does not stop the
+// handlers of later lines.
 #include <glib.h>
 
 #include <deque>
@@ -9,6 +14,7 @@
 #include <vector>
 
 #include "platform/main_loop.h"
+#include "wire/link.h"
 #include "wire/main_queue.h"
 
 namespace {
@@ -17,55 +23,129 @@ GMainLoop* g_loop = nullptr;
 bool g_stopping = false;
 std::vector<std::function<void()>> g_quit_hooks;
 
+constexpr int kBatch = 256;
+constexpr int kEager = G_PRIORITY_HIGH;
+constexpr int kFlooded = G_PRIORITY_DEFAULT;
+constexpr int kEagerTurns = 8;
+
 class GlibMainQueue final : public MainQueue {
  public:
-  void post(TaskPtr task) override {
+  GlibMainQueue() {
+    static GSourceFuncs funcs = {&GlibMainQueue::prepare,
+                                 &GlibMainQueue::check,
+                                 &GlibMainQueue::dispatch,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr};
+    source_ = g_source_new(&funcs, sizeof(Source));
+    reinterpret_cast<Source*>(source_)->queue = this;
+    g_source_set_priority(source_, kEager);
+    g_source_set_can_recurse(source_, TRUE);
+    g_source_set_name(source_, "kelo wire queue");
+    g_source_attach(source_, nullptr);
+  }
+
+  // Drops what is queued; it never runs.
+  void discard() {
+    std::deque<TaskPtr> dropped;
     std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back(std::move(task));
-    if (!scheduled_) {
-      scheduled_ = true;
-      // Always a new source, also when posting from the main thread: a handler never runs
-      // inside the code that queued it.
-      GSource* source = g_idle_source_new();
-      g_source_set_priority(source, G_PRIORITY_DEFAULT);
-      g_source_set_can_recurse(source, TRUE);
-      g_source_set_callback(source, &GlibMainQueue::drain, this, nullptr);
-      g_source_attach(source, nullptr);
-      g_source_unref(source);
+    dropped.swap(tasks_);
+  }
+
+  void post(TaskPtr task) override {
+    bool wake;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      wake = tasks_.empty();
+      tasks_.push_back(std::move(task));
     }
+    // Before its poll the loop asks prepare(); a post after that finds the queue was empty
+    // and ends the poll.
+    if (wake) g_main_context_wakeup(g_source_get_context(source_));
   }
 
  private:
-  static gboolean drain(gpointer self_ptr) {
-    auto* self = static_cast<GlibMainQueue*>(self_ptr);
-    // A bounded batch per turn keeps the loop responsive under a flood of lines.
-    for (int i = 0; i < 256; ++i) {
-      // Once the loop is told to stop, nothing queued after the stop runs.
-      if (g_stopping) return G_SOURCE_REMOVE;
-      TaskPtr task;
-      {
-        std::lock_guard<std::mutex> lock(self->mutex_);
-        if (self->tasks_.empty()) {
-          self->scheduled_ = false;
-          return G_SOURCE_REMOVE;
-        }
-        task = std::move(self->tasks_.front());
-        self->tasks_.pop_front();
+  struct Source {
+    GSource base;
+    GlibMainQueue* queue;
+  };
+
+  static void set_priority(GSource* source, int priority) {
+    if (g_source_get_priority(source) != priority) g_source_set_priority(source, priority);
+  }
+
+  static GlibMainQueue* of(GSource* source) { return reinterpret_cast<Source*>(source)->queue; }
+
+  bool ready() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !tasks_.empty();
+  }
+
+  static gboolean prepare(GSource* source, gint* timeout) {
+    *timeout = -1;
+    GlibMainQueue* self = of(source);
+    // A loop turning inside a handler of the batch (a nested loop) must not sit on the
+    // batch's held lines: what it waits for may depend on them.
+    if (self->in_batch_) g_wire.flush();
+    bool ready = !g_stopping && self->ready();
+    self->busy_turns_ = ready ? self->busy_turns_ + 1 : 0;
+    return ready;
+  }
+  static gboolean check(GSource* source) { return !g_stopping && of(source)->ready(); }
+
+  static gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
+    GlibMainQueue* self = of(source);
+    // Once the loop is told to stop, nothing queued after the stop runs.
+    if (g_stopping) {
+      self->discard();
+      return G_SOURCE_CONTINUE;
+    }
+    // The batch's answers leave in one write.
+    WireHold hold;
+    Batch batch(self);
+    for (int i = 0; i < kBatch; ++i) {
+      if (g_stopping) return G_SOURCE_CONTINUE;
+      TaskPtr task = self->next();
+      if (!task) {
+        set_priority(source, self->busy_turns_ > kEagerTurns ? kFlooded : kEager);
+        return G_SOURCE_CONTINUE;
       }
       task->run();
     }
+    set_priority(source, kFlooded);
     return G_SOURCE_CONTINUE;
+  }
+
+  // Marks the drain's batch, also when batches nest.
+  struct Batch {
+    explicit Batch(GlibMainQueue* q) : queue(q), outer(q->in_batch_) { q->in_batch_ = true; }
+    ~Batch() { queue->in_batch_ = outer; }
+    GlibMainQueue* queue;
+    bool outer;
+  };
+
+  TaskPtr next() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (tasks_.empty()) return nullptr;
+    TaskPtr task = std::move(tasks_.front());
+    tasks_.pop_front();
+    return task;
   }
 
   std::mutex mutex_;
   std::deque<TaskPtr> tasks_;
-  bool scheduled_ = false;
+  GSource* source_ = nullptr;  // attached for the life of the process
+  int busy_turns_ = 0;         // loop turns in a row that began with work waiting
+  bool in_batch_ = false;      // a handler of the drain is running
 };
+
+GlibMainQueue* g_queue = nullptr;
 
 }  // namespace
 
 void kelo_main_queue_install() {
   static GlibMainQueue queue;
+  g_queue = &queue;
   g_main_queue = &queue;
 }
 
@@ -73,6 +153,8 @@ void kelo_main_loop_run() {
   g_stopping = false;
   if (!g_loop) g_loop = g_main_loop_new(nullptr, FALSE);
   g_main_loop_run(g_loop);
+  // What was queued after the stop never runs, also when the loop runs again.
+  if (g_queue) g_queue->discard();
 }
 
 void kelo_main_loop_quit() {

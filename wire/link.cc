@@ -5,8 +5,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "wire/framer.h"
+
+namespace {
+// Held lines go out once they fill this much.
+constexpr size_t kHeldLimit = 64 * 1024;
+}  // namespace
 
 WireWriter g_wire;
 int g_listen_fd = -1;
@@ -21,6 +27,11 @@ void WireWriter::write_line(std::string_view line) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (fd_ < 0) {
     if (pending_.size() < kPendingLimit) pending_.emplace_back(line);
+    return;
+  }
+  if (holds_ > 0) {
+    held_.append(line).push_back('\n');
+    if (held_.size() >= kHeldLimit) send_held();
     return;
   }
   std::string out;
@@ -40,6 +51,35 @@ void WireWriter::set_connected(int fd) {
   }
   pending_.clear();
   write_raw(out);
+}
+
+void WireWriter::hold() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++holds_;
+}
+
+void WireWriter::release() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (--holds_ == 0) send_held();
+}
+
+void WireWriter::flush() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  send_held();
+}
+
+void WireWriter::send_held() {
+  if (held_.empty()) return;
+  write_raw(held_);
+  held_.clear();
+  if (held_.capacity() > 4 * kHeldLimit) held_.shrink_to_fit();
+}
+
+WireHold::WireHold() {
+  g_wire.hold();
+}
+WireHold::~WireHold() {
+  g_wire.release();
 }
 
 int WireWriter::fd() const {
@@ -92,12 +132,13 @@ void sock_read_loop(const Handlers& handlers, WireWriter& wire, int listen_fd) {
   int fd = wire.fd();
   Dispatcher dispatcher(handlers);
   LineFramer framer;
-  char buf[4096];
+  // Large reads: a backend that writes in bursts is framed with few system calls.
+  std::vector<char> buf(64 * 1024);
   for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
+    ssize_t n = read(fd, buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 1) break;
-    framer.feed(buf, static_cast<size_t>(n),
+    framer.feed(buf.data(), static_cast<size_t>(n),
                 [&](std::string_view line) { dispatcher.decode(line); });
   }
   launcher_dispatch(handlers.terminate, std::make_unique<NoArgs>());

@@ -20,12 +20,32 @@ class WireWriter {
   int fd() const;
   size_t pending() const;
 
+  // While a hold lasts (the main thread takes one around each batch of handlers), the lines of
+  // every thread collect in one buffer, in order, and go out together when the last hold ends
+  // or the buffer is full: one write for many answers.
+  void hold();
+  void release();
+  // Sends the held lines now; the hold goes on.
+  void flush();
+
  private:
   void write_raw(std::string_view bytes);  // write lock held
+  void send_held();                        // write lock held
 
   mutable std::mutex mutex_;
   int fd_ = -1;
   std::deque<std::string> pending_;
+  int holds_ = 0;
+  std::string held_;
+};
+
+// Holds g_wire for a scope.
+class WireHold {
+ public:
+  WireHold();
+  ~WireHold();
+  WireHold(const WireHold&) = delete;
+  WireHold& operator=(const WireHold&) = delete;
 };
 
 extern WireWriter g_wire;

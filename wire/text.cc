@@ -8,7 +8,12 @@
 void json_escape_to(std::string& out, std::string_view text) {
   out.reserve(out.size() + text.size() + 2);
   out.push_back('"');
-  for (unsigned char c : text) {
+  size_t plain = 0;  // start of the run of bytes that need no escape
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(text, plain, i - plain);
+    plain = i + 1;
     switch (c) {
       case '\t':
         out += "\\t";
@@ -25,16 +30,14 @@ void json_escape_to(std::string& out, std::string_view text) {
       case '\\':
         out += "\\\\";
         break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", c);
+        out += buf;
+      }
     }
   }
+  out.append(text, plain, text.size() - plain);
   out.push_back('"');
 }
 

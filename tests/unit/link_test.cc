@@ -153,3 +153,31 @@ TEST_F(ReadLoopTest, AcceptsOneBackendAndFlushesQueuedLinesFirst) {
   unlink(path.c_str());
   rmdir(dir_template);
 }
+
+TEST(WireWriter, HeldLinesOfEveryThreadLeaveInOrderWhenTheLastHoldEnds) {
+  WireWriter w;
+  Pair p;
+  w.set_connected(p.a);
+  w.hold();
+  w.hold();  // a nested batch
+  w.write_line("one");
+  std::thread([&] { w.write_line("two"); }).join();
+  w.release();
+  EXPECT_EQ(read_available(p.b), "");
+  w.write_line("three");
+  w.release();
+  EXPECT_EQ(read_available(p.b), "one\ntwo\nthree\n");
+  w.write_line("direct");
+  EXPECT_EQ(read_available(p.b), "direct\n");
+
+  // A hold that outgrows its buffer sends what it has early, still in order.
+  w.hold();
+  std::string big(40000, 'x');
+  w.write_line(big);
+  w.write_line(big);
+  std::string early = read_available(p.b);
+  w.write_line("last");
+  w.release();
+  EXPECT_EQ(early + read_available(p.b), big + "\n" + big + "\nlast\n");
+  EXPECT_FALSE(early.empty());
+}

@@ -1,9 +1,13 @@
+#include <glib-unix.h>
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <vector>
 
 #include "platform/main_loop.h"
+#include "wire/link.h"
 #include "wire/main_queue.h"
 
 namespace {
@@ -46,6 +50,37 @@ TEST_F(MainQueueTest, LaterLinesRunWhileAHandlerWaitsInANestedLoop) {
   run_loop(nested);
   g_main_loop_unref(nested);
   EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(MainQueueTest, AHandlerWaitingInANestedLoopIsNotHeldBackByItsBatch) {
+  // The handler writes a line and waits for the other end to receive it: a batch that kept
+  // its lines until it ends would never let the line out.
+  int fds[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+  g_wire.set_connected(fds[0]);
+  GMainLoop* nested = g_main_loop_new(nullptr, FALSE);
+  post([&] {
+    sock_write_line("ask");
+    guint watch = g_unix_fd_add(
+        fds[1], G_IO_IN,
+        [](gint, GIOCondition, gpointer loop) -> gboolean {
+          g_main_loop_quit(static_cast<GMainLoop*>(loop));
+          return G_SOURCE_CONTINUE;
+        },
+        nested);
+    g_main_loop_run(nested);
+    g_source_remove(watch);
+    ran.push_back(1);
+    kelo_main_loop_quit();
+  });
+  run_loop(nested);
+  g_main_loop_unref(nested);
+  EXPECT_EQ(ran, (std::vector<int>{1}));
+  char buf[8] = {};
+  EXPECT_EQ(read(fds[1], buf, sizeof buf), 4);
+  g_wire.set_connected(-1);
+  close(fds[0]);
+  close(fds[1]);
 }
 
 TEST_F(MainQueueTest, NothingQueuedAfterTheStopRuns) {
