@@ -5,7 +5,7 @@ checked against the X server's geometry."""
 import pytest
 from Xlib import X
 
-from harness import WINDOW
+from harness import STEP, WINDOW, wait_for
 from test_state import app, open_window, winopen  # noqa: F401 (app is a fixture)
 
 # Motif hints: flags, functions, decorations.
@@ -30,6 +30,12 @@ def top_left(rect):
 def page_size(wire):
     info = wire.get("win")
     return info["width"], info["height"]
+
+
+def wait_page(wire, page):
+    """The launcher may still be taking in the window's new size."""
+    wait_for(lambda: page_size(wire) == page, STEP, lambda: "page %r, not %r" % (
+        page_size(wire), page))
 
 
 def test_hiding_the_title_bar_keeps_the_content_size_and_the_top_edge(app, x11):
@@ -64,7 +70,7 @@ def test_hiding_the_title_bar_keeps_the_content_size_and_the_top_edge(app, x11):
     x11.wait_geometry(main, lambda r: r[2:] == content[2:], "the menu bar back")
     x11.wm_sync()
     assert top_left(x11.frame(main)) == top_left(frame)
-    assert page_size(wire) == page
+    wait_page(wire, page)
 
 
 def test_square_windows_are_borderless_and_keep_their_content(app, x11):
@@ -79,7 +85,7 @@ def test_square_windows_are_borderless_and_keep_their_content(app, x11):
     wire.send(chrome("", "", "", "", "0"))
     x11.wait_until(lambda: x11.frame_extents(main) not in (None, (0, 0, 0, 0)), "frame back")
     x11.wait_geometry(main, lambda r: r[2:] == content[2:], "the menu bar back")
-    assert page_size(wire) == page
+    wait_page(wire, page)
     assert wire.get("win")["chrome"]["frame"] is True
 
 
