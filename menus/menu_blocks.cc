@@ -187,10 +187,9 @@ std::unique_ptr<MenuUpdReq> parse_menu_update(std::string_view line, size_t afte
   auto req = std::make_unique<MenuUpdReq>();
   std::string_view rest = line.substr(after + 1);
   if (line[after] == '@') {
-    size_t blank = rest.find(' ');
-    if (blank == std::string_view::npos) return nullptr;
-    req->win = rest.substr(0, blank);
-    rest.remove_prefix(blank + 1);
+    std::string_view win;
+    if (!take_token(rest, win)) return nullptr;
+    req->win = win;
   }
   std::vector<std::string> f = split_tabs(rest);
   req->id = f[0];

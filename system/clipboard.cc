@@ -86,10 +86,9 @@ std::unique_ptr<DragOutReq> parse_dragout(std::string_view line, size_t after) {
   auto req = std::make_unique<DragOutReq>();
   std::string_view rest = line.substr(after + 1);
   if (line[after] == '@') {
-    size_t blank = rest.find(' ');
-    if (blank == std::string_view::npos) return nullptr;
-    req->win = rest.substr(0, blank);
-    rest.remove_prefix(blank + 1);
+    std::string_view win;
+    if (!take_token(rest, win)) return nullptr;
+    req->win = win;
   }
   std::vector<std::string> f = split_tabs(rest);
   req->icon = wire_unescape(f[0]);
