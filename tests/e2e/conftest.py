@@ -197,3 +197,15 @@ def local_app(nav_app, tmp):
         app.wait_nav("finish", "file://" + page)
         return app
     return start
+
+
+def two_monitors():
+    """A test desktop on the dummy X driver with a 1280x1024 monitor right of the first one
+    (yielded; stopped afterwards)."""
+    d = test_desktop.Desktop(server="xorg-dummy").start()
+    try:
+        d.xrandr("--addmode", "DUMMY1", "1280x1024")
+        d.xrandr("--output", "DUMMY1", "--mode", "1280x1024", "--right-of", "DUMMY0")
+        yield d
+    finally:
+        d.stop()

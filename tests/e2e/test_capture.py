@@ -14,7 +14,7 @@ import pytest
 from Xlib import XK, X
 from Xlib.ext import xtest
 
-import desktop as test_desktop
+from conftest import two_monitors
 from fakes.previewer import Previewer
 from fakes.screenshot_portal import ScreenshotPortal
 from harness import STEP, WINDOW, wait_for
@@ -27,13 +27,7 @@ BLUE = (0x33, 0x66, 0xcc)
 
 @pytest.fixture(scope="module")
 def desktop():
-    d = test_desktop.Desktop(server="xorg-dummy").start()
-    try:
-        d.xrandr("--addmode", "DUMMY1", "1280x1024")
-        d.xrandr("--output", "DUMMY1", "--mode", "1280x1024", "--right-of", "DUMMY0")
-        yield d
-    finally:
-        d.stop()
+    yield from two_monitors()
 
 
 @pytest.fixture

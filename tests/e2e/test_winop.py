@@ -10,7 +10,7 @@ import pytest
 from Xlib import Xatom
 from Xlib.ext import shape
 
-import desktop as test_desktop
+from conftest import two_monitors
 from harness import STEP, WINDOW, wait_for
 from test_state import app, open_window, winopen  # noqa: F401 (app is a fixture)
 
@@ -284,13 +284,7 @@ class TestTwoMonitors:
 
     @pytest.fixture(scope="class")
     def desktop(self):
-        d = test_desktop.Desktop(server="xorg-dummy").start()
-        try:
-            d.xrandr("--addmode", "DUMMY1", "1280x1024")
-            d.xrandr("--output", "DUMMY1", "--mode", "1280x1024", "--right-of", "DUMMY0")
-            yield d
-        finally:
-            d.stop()
+        yield from two_monitors()
 
     @pytest.fixture
     def outputs(self, desktop, x11):
