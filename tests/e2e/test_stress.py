@@ -41,6 +41,7 @@ def page_calls(n, method, then=""):
 
 def test_bursts_huge_lines_and_pending_calls_lose_nothing(app):
     wire, _ = app()
+    wire.wait(lambda line: "client.hello" in line, 0, WINDOW)  # the page's bridge is up
     before = rss_kib(wire.run.pid)
 
     # 100,000 lines in one write: loop-back answers, questions, titles, unknown and malformed
