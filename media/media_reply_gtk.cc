@@ -2,12 +2,15 @@
 
 #include <memory>
 
+#include "media/media_paced_stream_gtk.h"
 #include "platform/gobj.h"
 
 void media_respond(WebKitURISchemeRequest* request, GInputStream* body, int64_t length, int status,
                    const MediaHeaders& headers) {
+  auto paced = GRef<GInputStream>::adopt(
+      kelo_paced_stream_new(body, webkit_uri_scheme_request_get_web_view(request)));
   auto response =
-      GRef<WebKitURISchemeResponse>::adopt(webkit_uri_scheme_response_new(body, length));
+      GRef<WebKitURISchemeResponse>::adopt(webkit_uri_scheme_response_new(paced.get(), length));
   webkit_uri_scheme_response_set_status(response.get(), static_cast<guint>(status),
                                         soup_status_get_phrase(static_cast<guint>(status)));
   SoupMessageHeaders* fields = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);

@@ -56,7 +56,6 @@ struct MediaFileTarget {
 };
 MediaFileTarget media_file_target(std::string_view url, const std::string& read_access);
 
-
 // The proxy's target: the value of the last query item named "u", decoded. Nothing when
 // there is none or it is not an http or https URL.
 std::optional<std::string> media_proxy_target(std::string_view url);

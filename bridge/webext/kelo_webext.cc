@@ -202,8 +202,17 @@ gboolean on_send_request(WebKitWebPage* page, WebKitURIRequest* request, WebKitU
   return path_inside(real_or_standard(wanted), root) ? FALSE : TRUE;  // TRUE cancels the request
 }
 
+// The launcher paces the streams it feeds a page by these echoes: an answer leaves only once
+// every message sent before the probe has been taken in here.
+gboolean on_view_message(WebKitWebPage*, WebKitUserMessage* message, gpointer) {
+  if (g_strcmp0(webkit_user_message_get_name(message), "kelo.echo") != 0) return FALSE;
+  webkit_user_message_send_reply(message, webkit_user_message_new("kelo.echo", nullptr));
+  return TRUE;
+}
+
 void on_page_created(WebKitWebExtension*, WebKitWebPage* page, gpointer) {
   g_signal_connect(page, "send-request", G_CALLBACK(on_send_request), nullptr);
+  g_signal_connect(page, "user-message-received", G_CALLBACK(on_view_message), nullptr);
 }
 
 }  // namespace

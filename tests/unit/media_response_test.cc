@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <map>
 
+#include "media/media_pacing.h"
 #include "media/media_response.h"
 
 namespace {
@@ -174,4 +176,31 @@ TEST(MediaProxyResponse, OtherBodiesPassThroughWithTheirStatus) {
   // No Content-Type among the headers: the response's type stands in.
   EXPECT_EQ(header_of(missing.headers, "Content-Type"), "text/html");
   EXPECT_EQ(header_of(missing.headers, "Content-Security-Policy"), "sandbox");
+}
+
+// A stream fed in the engine's 8 KiB reads: reading stops only with a probe out that is not yet
+// answered, and answers that come late or out of order let it go on.
+TEST(MediaPacing, ReadingStopsOnlyWithAProbeOutThatLetsItGoOn) {
+  MediaPacing pacing;
+  std::deque<int64_t> out;  // probes the page has not answered, oldest first
+  int64_t sent = 0;
+  for (int round = 0; round < 40; ++round) {
+    for (int reads = 0; pacing.may_read(); ++reads) {
+      ASSERT_LT(reads, 1000) << "reading never stops";
+      sent += 8192;
+      if (auto mark = pacing.handed_on(8192)) out.push_back(*mark);
+    }
+    ASSERT_FALSE(out.empty());
+    if (round % 2 == 0) {  // the oldest answer: reading goes on once it is near enough
+      pacing.answered(out.front());
+      EXPECT_EQ(pacing.may_read(), sent - out.front() < kMediaAhead);
+      out.pop_front();
+    } else {  // the newest first, then the older ones: they no longer hold it back
+      for (auto it = out.rbegin(); it != out.rend(); ++it)
+        pacing.answered(*it);
+      out.clear();
+      EXPECT_TRUE(pacing.may_read());
+    }
+  }
+  EXPECT_GT(sent, 20 * kMediaAhead);
 }
