@@ -32,9 +32,8 @@ install: build
 bench: deps build
 	$(BUILD_DIR)/wire_bench
 	$(BUILD_DIR)/eq_bench
-	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/bridge_bench && $(BUILD_DIR)/media_bench; \
-	else tests/desktop/run -- $(BUILD_DIR)/bridge_bench && \
-	  tests/desktop/run -- $(BUILD_DIR)/media_bench; fi
+	@run() { if [ -n "$$DISPLAY" ]; then "$$@"; else tests/desktop/run -- "$$@"; fi; }; \
+	for b in bridge_bench loop_bench media_bench; do run $(BUILD_DIR)/$$b || exit 1; done
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELO_FUZZ=ON \

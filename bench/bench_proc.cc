@@ -1,5 +1,6 @@
 #include "bench/bench_proc.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "bench/bench_text.h"
 
@@ -251,4 +253,59 @@ std::string bench_page(std::string html, const std::string& config) {
   const std::string mark = "/*BENCH_CONFIG*/{}";
   size_t at = html.find(mark);
   return at == std::string::npos ? "" : html.replace(at, mark.size(), config);
+}
+
+namespace {
+
+// The first number after "key:" in a /proc text file, or 0.
+long proc_field_kib(const std::string& path, std::string_view key) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.compare(0, key.size(), key) == 0) return std::atol(line.c_str() + key.size());
+  }
+  return 0;
+}
+
+// Every process's parent.
+std::multimap<pid_t, pid_t> children_by_parent() {
+  std::multimap<pid_t, pid_t> tree;
+  DIR* proc = opendir("/proc");
+  if (!proc) return tree;
+  while (dirent* e = readdir(proc)) {
+    pid_t pid = static_cast<pid_t>(std::atoi(e->d_name));
+    if (pid <= 0) continue;
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t close = stat.rfind(')');  // the command name may hold blanks and parentheses
+    if (close == std::string::npos) continue;
+    int ppid = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %*c %d", &ppid) == 1) tree.emplace(ppid, pid);
+  }
+  closedir(proc);
+  return tree;
+}
+
+}  // namespace
+
+long rss_kib(pid_t pid) {
+  return proc_field_kib("/proc/" + std::to_string(pid) + "/status", "VmRSS:");
+}
+
+long tree_pss_kib(pid_t root, int* processes) {
+  auto tree = children_by_parent();
+  std::vector<pid_t> todo = {root};
+  long total = 0;
+  int count = 0;
+  while (!todo.empty()) {
+    pid_t pid = todo.back();
+    todo.pop_back();
+    total += proc_field_kib("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss:");
+    ++count;
+    auto [first, last] = tree.equal_range(pid);
+    for (auto it = first; it != last; ++it)
+      todo.push_back(it->second);
+  }
+  if (processes) *processes = count;
+  return total;
 }

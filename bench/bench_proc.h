@@ -114,3 +114,9 @@ std::string bench_work_dir(const char* program, const char* prefix);
 
 // The page text with its "/*BENCH_CONFIG*/{}" replaced by config; empty when it has none.
 std::string bench_page(std::string html, const std::string& config);
+
+// Resident memory of one process (VmRSS), in KiB; 0 when it is gone.
+long rss_kib(pid_t pid);
+// Proportional set size (shared pages split among their users) of a process and all its
+// descendants, in KiB, and how many processes that is.
+long tree_pss_kib(pid_t root, int* processes = nullptr);

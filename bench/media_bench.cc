@@ -11,6 +11,12 @@
 // times in rotating order, and reports its own timings. Figures: median MB/s (10^6 bytes) per
 // source and the ratio of each kelo-media source to the engine's loader of the same kind.
 //
+// Then the page makes --pings calls one at a time with nothing else going on, and calls again
+// one at a time while it reads kelo-media://file/ once more, and then file://. Figures: the
+// calls' round trips (timed here, where they arrive) while kelo-media streams against idle (the
+// file:// row shows what the engine's own streaming costs them), and that read's rate against
+// file://.
+//
 // Needs a display; `make bench` runs it in the test desktop when there is none.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -28,6 +34,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,18 +42,20 @@
 #include <thread>
 #include <vector>
 
-#include "bench/bench_proc.h"
-#include "bench/bench_text.h"
+#include "bench/launcher_session.h"
 #include "bench/media_page_html.h"
 
 namespace {
 
-constexpr double kGoal = 0.5;  // kelo-media at least half the engine's throughput
+constexpr double kGoal = 0.5;          // kelo-media at least half the engine's throughput
+constexpr double kGoalP99 = 3;         // page calls while streaming against idle
+constexpr double kGoalBusyRate = 0.4;  // the stream with calls against file://
 
 struct Options {
   std::string launcher;
   int size_mib = 256;
   int runs = 3;
+  int pings = 500;
   int timeout_s = 600;
   bool keep = false;
 };
@@ -150,67 +159,70 @@ class FileServer {
 
 // ---- the launcher run --------------------------------------------------------------------------
 
-// The page's timings per source, in milliseconds, one per run.
-using Timings = std::vector<std::vector<double>>;  // in kSources order
+// The page's timings per source, in milliseconds, one per run; the round trips of its calls.
+struct Figures {
+  std::vector<std::vector<double>> ms;  // in kSources order
+  double busy_stream_ms = 0;            // the read during which the busy calls ran
+  double engine_stream_ms = 0;          // the same over file://
+  std::vector<double> idle_trips_ms;    // sorted
+  std::vector<double> busy_trips_ms;    // sorted
+  std::vector<double> engine_trips_ms;  // sorted
+};
 
-std::optional<Timings> run_launcher(const Options& o, const std::string& dir,
+// With one call in flight, the time between two arrivals is one round trip.
+std::vector<double> trips(const std::vector<int64_t>& arrivals) {
+  std::vector<double> out;
+  for (size_t i = 1; i < arrivals.size(); ++i)
+    out.push_back(static_cast<double>(arrivals[i] - arrivals[i - 1]) / kMs);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::optional<Figures> run_launcher(const Options& o, const std::string& dir,
                                     const std::string& page, std::string& error) {
-  std::string sock_path = dir + "/w.sock";
-  std::string log = dir + "/launcher.log";
-  Fd listener(listen_unix(sock_path, error));
-  if (listener.fd < 0) return std::nullopt;
-  Child child;
+  LauncherSession s;
   int64_t deadline = monotonic_ns() + o.timeout_s * kSec;
-  if (!child.start({o.launcher, page, sock_path, "media bench", "800x600"}, -1, -1, log, error))
-    return std::nullopt;
-  Fd conn(accept_launcher(listener.fd, child, deadline, log, error));
-  if (conn.fd < 0) return std::nullopt;
-
   std::optional<std::string> result;
-  LineReader reader;
-  std::string out;
-  while (!result && error.empty()) {
-    int r = wait_readable(conn.fd, child, deadline);
-    if (r <= 0) {
-      error = child_stopped(child, r, log, "launcher", "timed out waiting for the page");
-      return std::nullopt;
+  std::map<std::string, std::vector<int64_t>, std::less<>> arrivals;  // per phase
+  s.set_answer([&](std::string_view, const CallPayload& call) -> std::string {
+    if (call.method == "client.capabilities") return R"({"calls":{},"events":{}})";
+    if (call.method == "bench.ping") {
+      arrivals[std::string(call.params)].push_back(monotonic_ns());
+      return std::string(call.params);
     }
-    out.clear();
-    bool open = reader.read(conn.fd, [&](std::string_view line) {
-      auto call = parse_call_line(line);
-      if (!call) return;
-      auto payload = parse_payload(call->payload);
-      std::string_view answer = "null";
-      if (payload && payload->method == "client.capabilities") {
-        answer = R"({"calls":{},"events":{}})";
-      } else if (payload && payload->method == "bench.result") {
-        result = std::string(payload->params);
-      } else if (payload && payload->method == "bench.error") {
-        error = "the page failed: " + std::string(payload->params);
-      }
-      out.append("RET ").append(call->call_id).append(" 0 ").append(answer).push_back('\n');
-    });
-    if (!out.empty()) send_all(conn.fd, out, deadline);
-    if (!open && !result) {
-      error = "the launcher closed the wire" + log_tail(log);
-      return std::nullopt;
-    }
-  }
-  send_all(conn.fd, "QUIT\n", deadline);
-  if (!child.wait_exit(monotonic_ns() + 10 * kSec))
-    std::fprintf(stderr, "media_bench: the launcher did not end on QUIT within 10 s\n");
-  if (!result) return std::nullopt;
+    if (call.method == "bench.result") result = std::string(call.params);
+    if (call.method == "bench.error") error = "the page failed: " + std::string(call.params);
+    return "";
+  });
+  if (!s.start(o.launcher, page, dir, deadline, error) ||
+      !s.pump(
+          deadline, [&] { return result || !error.empty(); }, [](std::string_view) {}, error))
+    return std::nullopt;
+  s.quit();
+  if (!error.empty()) return std::nullopt;
 
-  Timings timings;
-  for (const Source& s : kSources) {
-    auto ms = json_numbers(*result, s.key);
+  Figures f;
+  for (const Source& source : kSources) {
+    auto ms = json_numbers(*result, source.key);
     if (!ms || ms->size() != static_cast<size_t>(o.runs)) {
       error = "unreadable page report: " + *result;
       return std::nullopt;
     }
-    timings.push_back(*ms);
+    f.ms.push_back(*ms);
   }
-  return timings;
+  auto busy_ms = json_numbers(*result, "busyStream");
+  auto engine_ms = json_numbers(*result, "engineStream");
+  f.idle_trips_ms = trips(arrivals["\"idle\""]);
+  f.busy_trips_ms = trips(arrivals["\"busy\""]);
+  f.engine_trips_ms = trips(arrivals["\"engine\""]);
+  if (!busy_ms || busy_ms->size() != 1 || !engine_ms || engine_ms->size() != 1 ||
+      f.idle_trips_ms.empty() || f.busy_trips_ms.empty() || f.engine_trips_ms.empty()) {
+    error = "the page's calls during the streams did not come: " + *result;
+    return std::nullopt;
+  }
+  f.busy_stream_ms = busy_ms->front();
+  f.engine_stream_ms = engine_ms->front();
+  return f;
 }
 
 // ---- set-up and report ------------------------------------------------------------------------
@@ -259,7 +271,8 @@ std::string page_text(const Options& o, const std::string& data, int port) {
     sources += std::string("[\"") + kSources[i].key + "\",\"" + urls[i] + "\"]";
   }
   std::string config = "{size:" + std::to_string(int64_t{o.size_mib} << 20) +
-                       ",runs:" + std::to_string(o.runs) + ",sources:[" + sources + "]}";
+                       ",runs:" + std::to_string(o.runs) + ",pings:" + std::to_string(o.pings) +
+                       ",sources:[" + sources + "]}";
   return bench_page(MEDIA_PAGE_HTML, config);
 }
 
@@ -267,7 +280,7 @@ double mb_per_s(const Options& o, double ms) {
   return ms > 0 ? static_cast<double>(int64_t{o.size_mib} << 20) / 1e6 / (ms / 1000) : 0;
 }
 
-void print_report(const Options& o, const Timings& t) {
+void print_report(const Options& o, const Figures& f) {
   std::printf("\n%-22s", "MB/s per run");
   for (int i = 1; i <= o.runs; ++i)
     std::printf(" %8s%-2d", "run ", i);
@@ -275,9 +288,9 @@ void print_report(const Options& o, const Timings& t) {
   std::vector<double> medians;
   for (size_t s = 0; s < std::size(kSources); ++s) {
     std::printf("%-22s", kSources[s].label);
-    for (double ms : t[s])
+    for (double ms : f.ms[s])
       std::printf(" %10.1f", mb_per_s(o, ms));
-    medians.push_back(mb_per_s(o, median(t[s])));
+    medians.push_back(mb_per_s(o, median(f.ms[s])));
     std::printf(" %10.1f\n", medians.back());
   }
   std::printf("\nratio kelo-media / engine (goal >= %.2f)\n", kGoal);
@@ -286,22 +299,48 @@ void print_report(const Options& o, const Timings& t) {
     std::printf("  %-20s vs %-18s %6.2f  %s\n", kSources[s].label, kSources[s + 1].label, ratio,
                 ratio >= kGoal ? "met" : "MISSED");
   }
+
+  // Page calls while kelo-media://file/ streams, against the same calls with nothing going on.
+  double idle50 = quantile(f.idle_trips_ms, 0.5), idle99 = quantile(f.idle_trips_ms, 0.99);
+  double busy50 = quantile(f.busy_trips_ms, 0.5), busy99 = quantile(f.busy_trips_ms, 0.99);
+  double busy_rate = mb_per_s(o, f.busy_stream_ms);
+  double p99_ratio = idle99 > 0 ? busy99 / idle99 : 0;
+  double rate_ratio = medians[1] > 0 ? busy_rate / medians[1] : 0;
+  std::printf("\npage calls, round trip     %8s %8s %8s\n", "p50 ms", "p99 ms", "calls");
+  std::printf("  idle                     %8.3f %8.3f %8zu\n", idle50, idle99,
+              f.idle_trips_ms.size());
+  std::printf("  while kelo-media streams %8.3f %8.3f %8zu\n", busy50, busy99,
+              f.busy_trips_ms.size());
+  std::printf("  while file:// streams    %8.3f %8.3f %8zu   (%.1f MB/s)\n",
+              quantile(f.engine_trips_ms, 0.5), quantile(f.engine_trips_ms, 0.99),
+              f.engine_trips_ms.size(), mb_per_s(o, f.engine_stream_ms));
+  std::printf("p99 streaming / idle: %.2fx (goal <= %.1fx: %s)\n", p99_ratio, kGoalP99,
+              p99_ratio <= kGoalP99 ? "met" : "MISSED");
+  std::printf(
+      "stream with calls: %.1f MB/s, %.2fx of file:// (goal >= %.1fx: %s); %.1fx of a "
+      "100 Mbit/s video\n",
+      busy_rate, rate_ratio, kGoalBusyRate, rate_ratio >= kGoalBusyRate ? "met" : "MISSED",
+      busy_rate / 12.5);
 }
 
 const char* kUsage =
-    "usage: media_bench [--size MIB] [--runs N] [--timeout SECONDS] [--launcher PATH] [--keep]\n"
+    "usage: media_bench [--size MIB] [--runs N] [--pings N] [--timeout SECONDS] [--launcher PATH]\n"
+    "                   [--keep]\n"
     "Streams one file into a page through kelo-media (file and proxy) and through the engine's\n"
-    "own loaders (file:// and http://), in one launcher run. Defaults: 256 MiB, 3 runs, 600 s.\n"
+    "own loaders (file:// and http://), in one launcher run; then times page calls idle and\n"
+    "while kelo-media and file:// stream. Defaults: 256 MiB, 3 runs, 500 idle calls, 600 s.\n"
     "--keep leaves the work folder with the data, the page and the launcher's log.\n";
 
 bool parse_options(int argc, char** argv, Options& o) {
   o.launcher = exe_dir() + "/kelojs-launcher";
-  return parse_bench_options(
-      argc, argv,
-      {.numbers = {{"--size", &o.size_mib}, {"--runs", &o.runs}, {"--timeout", &o.timeout_s}},
-       .texts = {{"--launcher", &o.launcher}},
-       .flags = {{"--keep", &o.keep}},
-       .max_number = 100000});
+  return parse_bench_options(argc, argv,
+                             {.numbers = {{"--size", &o.size_mib},
+                                          {"--runs", &o.runs},
+                                          {"--pings", &o.pings},
+                                          {"--timeout", &o.timeout_s}},
+                              .texts = {{"--launcher", &o.launcher}},
+                              .flags = {{"--keep", &o.keep}},
+                              .max_number = 100000});
 }
 
 }  // namespace
@@ -333,7 +372,7 @@ int main(int argc, char** argv) {
   // The scheme serves files under the read-access root only.
   setenv("KELOJS_READ_ACCESS", dir.c_str(), 1);
 
-  std::optional<Timings> timings;
+  std::optional<Figures> timings;
   if (ok) {
     std::printf("media bench: %d MiB, %d runs after one warm-up read of each source\n", o.size_mib,
                 o.runs);
