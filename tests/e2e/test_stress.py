@@ -16,6 +16,12 @@ def rss_kib(pid):
         return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
 
 
+def sanitized(pid):
+    """A sanitizer's allocator holds freed memory in quarantine instead of giving it back."""
+    with open("/proc/%d/maps" % pid) as f:
+        return any("libasan" in line or "libtsan" in line for line in f)
+
+
 def got_ids(wire, start=0):
     return [line.split(" ", 2)[1] for line in wire.lines[start:] if line.startswith("GOT ")]
 
@@ -90,7 +96,8 @@ def test_bursts_huge_lines_and_pending_calls_lose_nothing(app):
     wire.send(*['RET main:%s 0 {}' % n for n, _ in held])
 
     wire.marker()
-    assert rss_kib(wire.run.pid) < before * 1.5 + 64 * 1024, (before, rss_kib(wire.run.pid))
+    if not sanitized(wire.run.pid):
+        assert rss_kib(wire.run.pid) < before * 1.5 + 64 * 1024, (before, rss_kib(wire.run.pid))
 
 
 def test_a_hundred_windows_open_and_close_and_memory_comes_back(app):
