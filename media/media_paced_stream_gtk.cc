@@ -12,7 +12,6 @@ struct Read {
   GTask* task = nullptr;  // owned while parked
   void* buffer = nullptr;
   gsize count = 0;
-  int priority = G_PRIORITY_DEFAULT;
 };
 
 struct Pace {
@@ -89,8 +88,11 @@ void forward(Read read) {
     g_object_unref(read.task);
     return;
   }
+  // The engine asks at the priority of its own message dispatch, so a stream read from a
+  // buffer would hold off page calls and the probes' answers turn after turn; below it, they
+  // go first.
   Pace* pace = pace_of(g_task_get_source_object(read.task));
-  g_input_stream_read_async(pace->base.get(), read.buffer, read.count, read.priority,
+  g_input_stream_read_async(pace->base.get(), read.buffer, read.count, G_PRIORITY_DEFAULT_IDLE,
                             g_task_get_cancellable(read.task), on_base_read, read.task);
 }
 
@@ -98,7 +100,7 @@ void read_async(GInputStream* stream, void* buffer, gsize count, int priority,
                 GCancellable* cancellable, GAsyncReadyCallback callback, gpointer user_data) {
   GTask* task = g_task_new(stream, cancellable, callback, user_data);
   g_task_set_priority(task, priority);
-  Read read{task, buffer, count, priority};
+  Read read{task, buffer, count};
   Pace* pace = pace_of(stream);
   if (pace->pacing.may_read()) {
     forward(read);
