@@ -61,7 +61,7 @@ def test_bursts_huge_lines_and_pending_calls_lose_nothing(app):
     want = [x for i in range(25_000) for x in (str(i), "s%d" % i)]
     wait_for(lambda: len(got_ids(wire, start)) >= len(want), BIG, "the burst's answers")
     assert got_ids(wire, start) == want
-    assert wire.lines[start] == 'GOT 0 {"n":0}'
+    assert next(x for x in wire.lines[start:] if x.startswith("GOT ")) == 'GOT 0 {"n":0}'
 
     # A 16 MB answer comes back whole; a 1 MB script runs.
     huge = "x" * (16 << 20)
