@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -247,6 +248,15 @@ std::string bench_work_dir(const char* program, const char* prefix) {
   if (mkdtemp(dir.data())) return dir;
   std::fprintf(stderr, "%s: mkdtemp: %s\n", program, std::strerror(errno));
   return "";
+}
+
+void bench_leave_work_dir(const char* program, const std::string& dir, bool keep) {
+  if (keep) {
+    std::fprintf(stderr, "%s: work folder and logs kept in %s\n", program, dir.c_str());
+  } else {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
 }
 
 std::string bench_page(std::string html, const std::string& config) {

@@ -111,6 +111,9 @@ bool bench_can_run(const char* program, const std::string& path);
 // A new private folder /tmp/<prefix>-XXXXXX, or empty (said on standard error) when none can
 // be made.
 std::string bench_work_dir(const char* program, const char* prefix);
+// Removes the work folder, or keeps it (said on standard error) when asked to or after a
+// failure.
+void bench_leave_work_dir(const char* program, const std::string& dir, bool keep);
 
 // The page text with its "/*BENCH_CONFIG*/{}" replaced by config; empty when it has none.
 std::string bench_page(std::string html, const std::string& config);

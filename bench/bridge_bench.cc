@@ -28,7 +28,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -426,11 +425,6 @@ int main(int argc, char** argv) {
   }
   if (ok) print_table(o, launcher, floor);
 
-  if (o.keep || !ok) {
-    std::fprintf(stderr, "bridge_bench: work folder and logs kept in %s\n", dir.c_str());
-  } else {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
+  bench_leave_work_dir("bridge_bench", dir, o.keep || !ok);
   return ok ? 0 : 1;
 }

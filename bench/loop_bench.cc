@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -218,14 +217,7 @@ int main(int argc, char** argv) {
       s.quit();
     }
   }
-  if (!ok) {
-    std::fprintf(stderr, "loop_bench: %s\n", error.c_str());
-  }
-  if (o.keep || !ok) {
-    std::fprintf(stderr, "loop_bench: work folder and log kept in %s\n", dir.c_str());
-  } else {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
+  if (!ok) std::fprintf(stderr, "loop_bench: %s\n", error.c_str());
+  bench_leave_work_dir("loop_bench", dir, o.keep || !ok);
   return ok ? 0 : 1;
 }
